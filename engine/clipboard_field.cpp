@@ -1,0 +1,35 @@
+#include "engine/clipboard_field.h"
+
+#include "engine/narvo_engine.h"
+#include "helpers/failure.h"
+#include "helpers/output.h"
+#include "helpers/text.h"
+#include "platform/platform.h"
+
+namespace narvo {
+
+std::string ClipboardField(std::string_view line, std::int32_t column, Encoding encoding) {
+  const std::string withLead = "," + std::string(line);
+  std::string_view w = withLead;
+  // Each step moves past the next comma; once none is left w no longer
+  // changes, so a huge column stops early with the same result.
+  for (std::int32_t k = 0; k < column; ++k) {
+    const std::size_t p = Position(",", w, encoding);
+    if (p == 0) break;
+    w.remove_prefix(p);
+  }
+  const std::size_t p = Position(",", w, encoding);
+  std::string_view field = p == 0 ? line : w.substr(0, p - 1);
+  if (!field.empty() && field.front() == '"' && field.back() == '"') {
+    field = field.size() == 1 ? std::string_view() : field.substr(1, field.size() - 2);
+  }
+  return std::string(field);
+}
+
+void CopyFieldToClipboard(const std::string& line) {
+  const std::int32_t column = State().copyColumn;
+  if (column == 0) return;
+  if (!platform::SetClipboardText(ClipboardField(line, column, Encoding::ShiftJis))) FailClipboard();
+}
+
+}  // namespace narvo

@@ -1,0 +1,22 @@
+// The clipboard edition's last step: one comma-separated field of the last
+// selected line goes to the clipboard.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "helpers/text.h"
+
+namespace narvo {
+
+// Field column of line as the clipboard gets it: every comma separates, a
+// column at or beyond the field count (or the last field) gives the whole
+// line, and one pair of surrounding double quotes is removed.
+std::string ClipboardField(std::string_view line, std::int32_t column, Encoding encoding);
+
+// Copies ClipboardField(line, State().copyColumn) to the clipboard; /C0 leaves
+// it alone. A clipboard that cannot be opened ends in the failure report.
+void CopyFieldToClipboard(const std::string& line);
+
+}  // namespace narvo

@@ -1,0 +1,59 @@
+// The search engine both programs share: command-line interpretation, the
+// choice of input (named file, default data file or standard input), keyword
+// matching and output, the help screen and the related-page launcher.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "helpers/vastel.h"
+
+namespace narvo {
+
+// Which program runs the engine: the plain one, or the one that copies a field to the clipboard.
+enum class Edition { Plain, Clipboard };
+
+// Everything the engine learns about the run, filled in the order of RunSearch.
+struct SearchState {
+  Edition edition = Edition::Plain;
+  HelpRequestKind helpKind = HelpRequestKind::NoRequest;
+  std::int32_t firstTermIndex = 1;  // first keyword parameter; each counted switch adds 1
+  bool readStdin = false;
+  bool excludeMode = false;
+  std::int32_t quoteMode = 0;   // /W: 0 none, 1 both sides, 2 before, 3 after
+  std::int32_t copyColumn = 0;  // /C field for the clipboard edition; 0 copies nothing
+  std::string targetPath;
+  std::vector<std::string> terms;  // keywords as typed, wrapped per quoteMode
+  std::string currentLine;
+  std::string exeStem;
+  std::string usageLine;
+};
+
+// The process's one search state.
+SearchState& State();
+
+// Runs the whole search and returns the last line written (empty when none).
+// Help, the launcher, the three messages and failures end the process inside.
+std::string RunSearch();
+
+// "narvo" or "zanpo" by edition, whatever name the program file has.
+std::string ProgramBaseName();
+
+// The first existing default data file, or empty: program-named .csv/.txt in
+// the current folder, then beside the program, then KEN_ALL.CSV beside it.
+std::string DefaultTargetFile();
+
+// Writes the short, long or minimal help screen for State().helpKind and exits with status 0.
+[[noreturn]] void ShowHelpScreen();
+
+// Hands the address named by keyword (lower-cased /U value) to the platform and exits with status 0.
+[[noreturn]] void OpenRelatedPage(const std::string& keyword);
+
+// The mailto address /Umail opens, subject included.
+std::string MailAddress();
+
+// Writes text (Shift-JIS) as one line in the console's encoding and exits with status 0.
+[[noreturn]] void EndWithMessage(const char* text);
+
+}  // namespace narvo

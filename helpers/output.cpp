@@ -1,0 +1,64 @@
+#include "helpers/output.h"
+
+#include "helpers/failure.h"
+#include "helpers/text.h"
+#include "platform/platform.h"
+
+namespace narvo {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 16;
+
+// Bytes written but not yet handed to the system.
+std::string pending;
+
+bool Drain(platform::IoError* error) {
+  const bool ok = platform::WriteAll(platform::Stream::Output, pending.data(), pending.size(), error);
+  pending.clear();
+  return ok;
+}
+
+}  // namespace
+
+void WriteBytes(std::string_view bytes) {
+  if (pending.capacity() < kBufferSize) pending.reserve(kBufferSize);
+  if (pending.size() + bytes.size() > kBufferSize) {
+    FlushOutput();
+    if (bytes.size() >= kBufferSize) {
+      // Long lines go straight out instead of through the buffer.
+      platform::IoError error;
+      if (!platform::WriteAll(platform::Stream::Output, bytes.data(), bytes.size(), &error)) {
+        FailIo(error);
+      }
+      return;
+    }
+  }
+  pending.append(bytes);
+}
+
+void WriteLine(std::string_view bytes) {
+  WriteBytes(bytes);
+  WriteBytes("\r\n");
+}
+
+void FlushOutput() {
+  platform::IoError error;
+  if (!Drain(&error)) FailIo(error);
+}
+
+bool TryFlushOutput() {
+  platform::IoError error;
+  return Drain(&error);
+}
+
+std::string ConsoleText(std::string_view shiftJisText) {
+  if (ConsoleEncoding() != Encoding::Utf8) return std::string(shiftJisText);
+  std::string converted;
+  if (!platform::ConvertText("CP932", "UTF-8", shiftJisText, true, &converted)) {
+    return std::string(shiftJisText);
+  }
+  return converted;
+}
+
+}  // namespace narvo

@@ -1,0 +1,18 @@
+// Splitting a whole command line into parameters, the way the program's own
+// platform hands it over on Windows. Pure: POSIX gets argv already split and
+// only the tests use this there.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace narvo {
+
+// The parameters of a command line after the program name: controls and spaces
+// separate, double quotes group and are dropped, a stray "" before a parameter
+// is skipped, double-byte characters are stepped over whole, and counting stops
+// at the first empty parameter.
+std::vector<std::string> SplitCommandLine(std::string_view commandLine);
+
+}  // namespace narvo

@@ -1,0 +1,127 @@
+#include "helpers/text.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace narvo {
+
+namespace {
+
+// Parameters, paths and messages are Shift-JIS unless the console speaks UTF-8.
+Encoding consoleEncoding = Encoding::ShiftJis;
+
+// The code page's lead bytes, asked of the platform once: the test runs for
+// every byte of every line, so it must be a table lookup.
+struct LeadTable {
+  bool lead[256];
+  LeadTable() {
+    for (int c = 0; c < 256; ++c) lead[c] = platform::IsLeadByte(static_cast<unsigned char>(c));
+  }
+};
+
+const LeadTable& Leads() {
+  static const LeadTable table;
+  return table;
+}
+
+// The index of the last name delimiter that stands as a character of its own,
+// or npos. Double-byte characters are stepped over so a 0x5C trail byte never counts.
+std::size_t LastDelimiter(std::string_view path) {
+  std::size_t last = std::string_view::npos;
+  for (std::size_t i = 0; i < path.size(); i += CharLength(path, i, ConsoleEncoding())) {
+    if (platform::IsNameDelimiter(static_cast<unsigned char>(path[i]))) last = i;
+  }
+  return last;
+}
+
+}  // namespace
+
+bool IsLeadByte(unsigned char c) { return Leads().lead[c]; }
+
+void SetConsoleEncoding(Encoding encoding) { consoleEncoding = encoding; }
+
+Encoding ConsoleEncoding() { return consoleEncoding; }
+
+std::size_t CharLength(std::string_view text, std::size_t i, Encoding encoding) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  if (encoding == Encoding::ShiftJis) return IsLeadByte(c) && i + 1 < text.size() ? 2 : 1;
+  std::size_t n = 1;
+  if (c >= 0xC0) {
+    const std::size_t most = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+    while (n < most && i + n < text.size() &&
+           IsUtf8Continuation(static_cast<unsigned char>(text[i + n]))) {
+      ++n;
+    }
+  }
+  return n;
+}
+
+std::string LowerCase(std::string_view text, Encoding encoding) {
+  std::string lower(text);
+  if (encoding == Encoding::Utf8) {
+    // ASCII bytes never occur inside a UTF-8 sequence, so each one is a character.
+    for (char& c : lower) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+  } else {
+    platform::LowerCase(lower.data(), lower.size());
+  }
+  return lower;
+}
+
+std::size_t Position(std::string_view needle, std::string_view haystack, Encoding encoding) {
+  needle = needle.substr(0, needle.find('\0'));
+  haystack = haystack.substr(0, haystack.find('\0'));
+  if (needle.empty() || haystack.size() < needle.size()) return 0;
+  const std::size_t last = haystack.size() - needle.size();
+  if (encoding == Encoding::Utf8) {
+    for (std::size_t i = 0; i <= last; ++i) {
+      if (!IsUtf8Continuation(static_cast<unsigned char>(haystack[i])) &&
+          std::memcmp(haystack.data() + i, needle.data(), needle.size()) == 0) {
+        return i + 1;
+      }
+    }
+    return 0;
+  }
+  for (std::size_t i = 0; i <= last; i += CharLength(haystack, i, Encoding::ShiftJis)) {
+    if (std::memcmp(haystack.data() + i, needle.data(), needle.size()) == 0) return i + 1;
+  }
+  return 0;
+}
+
+std::string FileName(std::string_view path) {
+  const std::size_t d = LastDelimiter(path);
+  return std::string(d == std::string_view::npos ? path : path.substr(d + 1));
+}
+
+std::string DirectoryPart(std::string_view path) {
+  const std::size_t d = LastDelimiter(path);
+  return d == std::string_view::npos ? std::string() : std::string(path.substr(0, d + 1));
+}
+
+std::string ChangeExtension(std::string_view path, std::string_view extension) {
+  const std::size_t d = LastDelimiter(path);
+  const std::size_t nameStart = d == std::string_view::npos ? 0 : d + 1;
+  std::size_t dot = std::string_view::npos;
+  for (std::size_t i = nameStart; i < path.size(); i += CharLength(path, i, ConsoleEncoding())) {
+    if (path[i] == '.') dot = i;
+  }
+  std::string changed(path.substr(0, dot == std::string_view::npos ? path.size() : dot));
+  changed += extension;
+  return changed;
+}
+
+bool ParseDecimal(std::string_view text, std::int32_t* value) {
+  if (text.empty()) return false;
+  std::int64_t v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+    if (v > INT32_MAX) return false;
+  }
+  *value = static_cast<std::int32_t>(v);
+  return true;
+}
+
+}  // namespace narvo

@@ -1,0 +1,57 @@
+// Byte-string conventions: Shift-JIS (or UTF-8) character boundaries,
+// lower-casing, the character-boundary substring search, file-name parts and
+// decimal conversion. Every string is bytes; nothing here allocates on the
+// hot path of a search except the lower-casing copies.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace narvo {
+
+// How bytes form characters in a text.
+enum class Encoding { ShiftJis, Utf8 };
+
+// True when byte c starts a Shift-JIS double-byte character (the code page's lead range).
+bool IsLeadByte(unsigned char c);
+
+// The encoding of parameters, paths and console text: Shift-JIS in the native
+// mode, UTF-8 on a UTF-8 console. Set once at start.
+void SetConsoleEncoding(Encoding encoding);
+Encoding ConsoleEncoding();
+
+// Number of bytes of the character starting at text[i], never past the end of
+// text (Shift-JIS: 2 for a lead byte; UTF-8: a lead byte and its continuation bytes).
+std::size_t CharLength(std::string_view text, std::size_t i, Encoding encoding);
+
+// True for a byte that continues a UTF-8 sequence (0x80-0xBF): no UTF-8
+// character starts there.
+inline bool IsUtf8Continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Lower-cases text with the platform mapping, whole characters at a time.
+std::string LowerCase(std::string_view text, Encoding encoding);
+
+// 1-based byte position of the first occurrence of needle in haystack that
+// starts on a character boundary (Shift-JIS: counted from the start; UTF-8: any
+// byte that is not a continuation byte); both count only up to their first NUL;
+// 0 when there is none or either is empty.
+std::size_t Position(std::string_view needle, std::string_view haystack, Encoding encoding);
+
+// File-name parts walk the path in the console encoding.
+
+// What follows the last name delimiter (a separator or drive colon).
+std::string FileName(std::string_view path);
+
+// Everything up to and including the last name delimiter; empty when there is none.
+std::string DirectoryPart(std::string_view path);
+
+// path with the extension of its file name replaced by extension (".csv"),
+// appended when there is none, removed when extension is empty.
+std::string ChangeExtension(std::string_view path, std::string_view extension);
+
+// Reads digits as a signed 32-bit decimal; false when the value exceeds 2147483647
+// or text is not all digits.
+bool ParseDecimal(std::string_view text, std::int32_t* value);
+
+}  // namespace narvo

@@ -1,0 +1,116 @@
+// The one narrow interface between narvo and the operating system.
+//
+// Everything that touches the system goes through here; engine/ and helpers/
+// contain no #ifdef. CMake compiles exactly one implementation:
+// platform_posix.cpp (Linux, macOS) or platform_win32.cpp (Windows).
+// Strings are byte strings in the console's encoding (the ANSI code page on
+// Windows; see ConsoleIsUtf8 for POSIX).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// Prepares the process (locale, code page); argv is used where the system
+// hands the parameters over already split. Call once, first thing in main.
+void Init(int argc, char** argv);
+
+// The full path of the running program file (parameter 0).
+std::string ProgramPath();
+
+// The parameters after the program name, in order; never an empty one.
+std::vector<std::string> Parameters();
+
+// The current directory as an absolute path.
+std::string CurrentDirectory();
+
+// The suffix program files carry: ".exe" on Windows, empty elsewhere.
+std::string_view ExecutableSuffix();
+
+// The separator appended by WithTrailingSeparator: '\\' on Windows, '/' elsewhere.
+char PathSeparator();
+
+// True for a byte that ends a directory part: '\\' and ':' on Windows, '/' elsewhere.
+bool IsNameDelimiter(unsigned char c);
+
+// True when c starts a double-byte character in the ANSI code page (Shift-JIS).
+bool IsLeadByte(unsigned char c);
+
+// Lower-cases the bytes in place with the code page's mapping. Never changes a
+// byte of a double-byte character by itself.
+void LowerCase(char* text, std::size_t size);
+
+// The locale's case-insensitive equality of two short strings (switch lookup).
+bool EqualIgnoringCase(std::string_view a, std::string_view b);
+
+// Local time of a file's last write, whole seconds.
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+// True when path names an existing non-directory whose local last-write time
+// lies in 1980..2107; fills *modified then (may be null).
+bool FileExists(const std::string& path, LocalTime* modified);
+
+// What a failed system call means to the user; code is the system's number.
+enum class IoErrorKind { FileNotFound, PathNotFound, TooManyOpenFiles, AccessDenied, Other };
+struct IoError {
+  IoErrorKind kind = IoErrorKind::Other;
+  int code = 0;
+};
+
+// An open input: a file opened read-only, or standard input.
+struct Input {
+  std::intptr_t handle = -1;
+  bool ownsHandle = false;
+};
+
+// Opens path for reading only, shared with other readers. False with *error filled on failure.
+bool OpenInput(const std::string& path, Input* input, IoError* error);
+
+// Standard input as an Input.
+Input StandardInput();
+
+// Reads up to size bytes. Returns the count, 0 at the end of the data (a broken
+// pipe included) or -1 with *error filled.
+std::ptrdiff_t ReadInput(const Input& input, char* buffer, std::size_t size, IoError* error);
+
+// Closes a file opened by OpenInput; standard input is left open.
+void CloseInput(Input* input);
+
+enum class Stream { Output, Error };
+
+// Writes all bytes to standard output or error; false with *error filled on failure.
+bool WriteAll(Stream stream, const char* data, std::size_t size, IoError* error);
+
+// True when the console speaks UTF-8 (POSIX with a UTF-8 locale codeset); false
+// means the native mode, where every text is Shift-JIS bytes as on Windows.
+bool ConsoleIsUtf8();
+
+// Converts bytes between encodings named as iconv knows them ("CP932", "UTF-8").
+// Bytes that do not convert are copied unchanged when keepInvalid is set;
+// otherwise the call fails. Returns false on failure.
+bool ConvertText(std::string_view from, std::string_view to, std::string_view text,
+                 bool keepInvalid, std::string* out);
+
+// Converts a failure report to the error console's encoding (OEM code page on Windows).
+std::string ToReportEncoding(std::string_view text);
+
+// Puts text on the system clipboard, replacing what it held. False when the
+// clipboard cannot be opened.
+bool SetClipboardText(std::string_view text);
+
+// Hands a web address to the user's browser; never waits, ignores failures.
+void OpenWebPage(const std::string& address);
+
+// Hands a mailto address to the user's mail program; never waits, ignores failures.
+void OpenMailAddress(const std::string& address);
+
+// Ends the process with the given status without returning.
+[[noreturn]] void ExitProcess(int status);
+
+}  // namespace platform

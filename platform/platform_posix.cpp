@@ -1,0 +1,266 @@
+// The platform interface on Linux and macOS. The native mode behaves like the
+// Windows programs in code page 932; a UTF-8 locale switches the console to UTF-8.
+#include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/platform.h"
+
+#if defined(__APPLE__)
+#include <mach-o/dyld.h>
+#endif
+
+namespace platform {
+
+namespace {
+
+// argv as main received it; POSIX hands the parameters over already split.
+int argumentCount = 0;
+char** arguments = nullptr;
+bool consoleUtf8 = false;
+
+IoError ErrorFromErrno(int e) {
+  IoError error;
+  error.code = e;
+  switch (e) {
+    case ENOENT:
+      error.kind = IoErrorKind::FileNotFound;
+      break;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      error.kind = IoErrorKind::PathNotFound;
+      break;
+    case EMFILE:
+    case ENFILE:
+      error.kind = IoErrorKind::TooManyOpenFiles;
+      break;
+    case EACCES:
+    case EPERM:
+      error.kind = IoErrorKind::AccessDenied;
+      break;
+    default:
+      error.kind = IoErrorKind::Other;
+      break;
+  }
+  return error;
+}
+
+bool CodesetIsUtf8() {
+  const char* codeset = nl_langinfo(CODESET);
+  if (codeset == nullptr) return false;
+  std::string name;
+  for (const char* p = codeset; *p; ++p) {
+    if (*p != '-' && *p != '_') name += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+  }
+  return name == "utf8";
+}
+
+}  // namespace
+
+void Init(int argc, char** argv) {
+  argumentCount = argc;
+  arguments = argv;
+  std::setlocale(LC_ALL, "");
+  consoleUtf8 = CodesetIsUtf8();
+}
+
+std::string ProgramPath() {
+#if defined(__APPLE__)
+  uint32_t size = 0;
+  _NSGetExecutablePath(nullptr, &size);
+  std::string raw(size, '\0');
+  if (_NSGetExecutablePath(raw.data(), &size) == 0) {
+    raw.resize(std::strlen(raw.c_str()));
+    if (char* real = realpath(raw.c_str(), nullptr)) {
+      std::string path(real);
+      std::free(real);
+      return path;
+    }
+    return raw;
+  }
+#else
+  std::string path(4096, '\0');
+  for (;;) {
+    const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
+    if (n < 0) break;
+    if (static_cast<std::size_t>(n) < path.size()) {
+      path.resize(static_cast<std::size_t>(n));
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+#endif
+  return argumentCount > 0 && arguments[0] ? std::string(arguments[0]) : std::string();
+}
+
+std::vector<std::string> Parameters() {
+  std::vector<std::string> parameters;
+  // An empty parameter ends the count, as on the Windows command line.
+  for (int i = 1; i < argumentCount && arguments[i] && arguments[i][0]; ++i) {
+    parameters.emplace_back(arguments[i]);
+  }
+  return parameters;
+}
+
+std::string CurrentDirectory() {
+  std::string dir(4096, '\0');
+  while (getcwd(dir.data(), dir.size()) == nullptr) {
+    if (errno != ERANGE) return std::string();
+    dir.resize(dir.size() * 2);
+  }
+  dir.resize(std::strlen(dir.c_str()));
+  return dir;
+}
+
+std::string_view ExecutableSuffix() { return ""; }
+
+char PathSeparator() { return '/'; }
+
+bool IsNameDelimiter(unsigned char c) { return c == '/'; }
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+void LowerCase(char* text, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (IsLeadByte(c)) {
+      ++i;  // the trail byte belongs to the character and is never folded alone
+    } else if (c >= 'A' && c <= 'Z') {
+      text[i] = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+    if (fold(static_cast<unsigned char>(a[i])) != fold(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool FileExists(const std::string& path, LocalTime* modified) {
+  struct stat st;
+  if (path.empty() || stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  struct tm local;
+  const time_t mtime = st.st_mtime;
+  if (localtime_r(&mtime, &local) == nullptr) return false;
+  const int year = local.tm_year + 1900;
+  // The same range a file date has on Windows (1980..2107).
+  if (year < 1980 || year > 2107) return false;
+  if (modified) {
+    modified->year = year;
+    modified->month = local.tm_mon + 1;
+    modified->day = local.tm_mday;
+    modified->hour = local.tm_hour;
+    modified->minute = local.tm_min;
+    modified->second = local.tm_sec;
+  }
+  return true;
+}
+
+bool OpenInput(const std::string& path, Input* input, IoError* error) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = ErrorFromErrno(errno);
+    return false;
+  }
+  input->handle = fd;
+  input->ownsHandle = true;
+  return true;
+}
+
+Input StandardInput() {
+  Input input;
+  input.handle = STDIN_FILENO;
+  input.ownsHandle = false;
+  return input;
+}
+
+std::ptrdiff_t ReadInput(const Input& input, char* buffer, std::size_t size, IoError* error) {
+  for (;;) {
+    const ssize_t n = read(static_cast<int>(input.handle), buffer, size);
+    if (n >= 0) return n;
+    if (errno == EINTR) continue;
+    if (errno == EPIPE) return 0;
+    *error = ErrorFromErrno(errno);
+    return -1;
+  }
+}
+
+void CloseInput(Input* input) {
+  if (input->ownsHandle && input->handle >= 0) close(static_cast<int>(input->handle));
+  input->handle = -1;
+  input->ownsHandle = false;
+}
+
+bool WriteAll(Stream stream, const char* data, std::size_t size, IoError* error) {
+  const int fd = stream == Stream::Output ? STDOUT_FILENO : STDERR_FILENO;
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *error = ErrorFromErrno(errno);
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool ConsoleIsUtf8() { return consoleUtf8; }
+
+bool ConvertText(std::string_view from, std::string_view to, std::string_view text,
+                 bool keepInvalid, std::string* out) {
+  iconv_t cd = iconv_open(std::string(to).c_str(), std::string(from).c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  out->clear();
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
+  char chunk[4096];
+  bool ok = true;
+  while (inLeft > 0) {
+    char* dst = chunk;
+    std::size_t dstLeft = sizeof chunk;
+    const std::size_t r = iconv(cd, &in, &inLeft, &dst, &dstLeft);
+    out->append(chunk, static_cast<std::size_t>(dst - chunk));
+    if (r != static_cast<std::size_t>(-1)) continue;
+    if (errno == E2BIG) continue;
+    if (!keepInvalid) {
+      ok = false;
+      break;
+    }
+    // A byte that does not decode is written as it is, and decoding resumes after it.
+    out->push_back(*in);
+    ++in;
+    --inLeft;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  if (ok) {
+    char* dst = chunk;
+    std::size_t dstLeft = sizeof chunk;
+    iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+    out->append(chunk, static_cast<std::size_t>(dst - chunk));
+  }
+  iconv_close(cd);
+  return ok;
+}
+
+std::string ToReportEncoding(std::string_view text) { return std::string(text); }
+
+void ExitProcess(int status) { std::exit(status); }
+
+}  // namespace platform
