@@ -1,0 +1,130 @@
+"""Runs the built programs in scratch folders and reports bytes, not text.
+
+The same cases run against the Linux programs (native mode under LC_ALL=C:
+Shift-JIS bytes in and out) and against the Windows .exe files under wine
+(LANG=ja_JP.UTF-8 gives ANSI code page 932, so the program sees and writes
+Shift-JIS too). Parameters are given as Python strings and encoded for the
+platform: Shift-JIS bytes on Linux, UTF-8 for wine, which converts them.
+"""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+from dataclasses import dataclass
+
+DATA_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
+
+# Filled by run.py from its command line.
+CONFIG = {"bin": None, "suffix": "", "emulator": ""}
+
+
+def windows():
+    return CONFIG["suffix"] == ".exe"
+
+
+def sjis(text):
+    """The Shift-JIS (CP932) bytes of text: what the program writes natively."""
+    return text.encode("cp932")
+
+
+def crlf_lines(*lines):
+    """Lines (str or bytes) as the program writes them: each followed by CR LF."""
+    out = b""
+    for line in lines:
+        out += (sjis(line) if isinstance(line, str) else line) + b"\r\n"
+    return out
+
+
+def fixture(name):
+    with open(os.path.join(DATA_DIR, name), "rb") as f:
+        return f.read()
+
+
+def native_path(path):
+    """A path as the program sees it: unchanged on POSIX, Z:\\... under wine."""
+    if windows():
+        return "Z:" + path.replace("/", "\\")
+    return path
+
+
+@dataclass
+class Result:
+    out: bytes
+    err: bytes
+    status: int
+
+
+class Case(unittest.TestCase):
+    """A test case with a scratch folder of its own."""
+
+    maxDiff = None
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="narvo-e2e-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
+
+    # --- files ------------------------------------------------------------
+    def path(self, *parts):
+        return os.path.join(self.dir, *parts)
+
+    def write(self, relpath, data, mtime=None):
+        """Writes bytes (or str as Shift-JIS) to a file under the scratch folder."""
+        p = self.path(relpath)
+        os.makedirs(os.path.dirname(p), exist_ok=True)
+        with open(p, "wb") as f:
+            f.write(sjis(data) if isinstance(data, str) else data)
+        if mtime is not None:
+            os.utime(p, (mtime, mtime))
+        return p
+
+    def mkdir(self, relpath):
+        p = self.path(relpath)
+        os.makedirs(p, exist_ok=True)
+        return p
+
+    def install(self, name=None, folder="bin", edition="narvo"):
+        """Copies the built program of an edition into folder under name (suffix added)."""
+        name = name or edition
+        target_dir = self.mkdir(folder)
+        target = os.path.join(target_dir, name + CONFIG["suffix"])
+        shutil.copy2(os.path.join(CONFIG["bin"], edition + CONFIG["suffix"]), target)
+        return target
+
+    # --- running ----------------------------------------------------------
+    def run_program(self, program, *args, cwd=None, stdin=b"", env=None, stdout=None,
+                    timeout=120):
+        """Runs program with args (str, encoded for the platform, or bytes as they are)."""
+        encoded = []
+        for a in args:
+            if isinstance(a, bytes):
+                encoded.append(a)
+            else:
+                encoded.append(a.encode("utf-8") if windows() else sjis(a))
+        command = [program] + encoded
+        if CONFIG["emulator"]:
+            command = CONFIG["emulator"].split(";") + command
+        environment = dict(os.environ)
+        if windows():
+            environment.update({"LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8",
+                                "WINEDEBUG": "-all"})
+        else:
+            environment["LC_ALL"] = "C"
+        if env:
+            environment.update(env)
+        p = subprocess.run(command, input=stdin, stdout=stdout or subprocess.PIPE,
+                           stderr=subprocess.PIPE, cwd=cwd or self.dir, env=environment,
+                           timeout=timeout)
+        return Result(p.stdout or b"", p.stderr, p.returncode)
+
+    def narvo(self, *args, **kw):
+        """Runs a fresh copy of narvo placed in bin/ of the scratch folder."""
+        program = self.install()
+        return self.run_program(program, *args, **kw)
+
+    def assertOutput(self, result, expected, status=0):
+        self.assertEqual(result.out, expected)
+        self.assertEqual(result.status, status, result.err)
+        if status == 0:
+            self.assertEqual(result.err, b"")
