@@ -47,7 +47,8 @@ std::string DefaultTargetFile();
 // Writes the short, long or minimal help screen for State().helpKind and exits with status 0.
 [[noreturn]] void ShowHelpScreen();
 
-// Hands the address named by keyword (lower-cased /U value) to the platform and exits with status 0.
+// Hands the address named by keyword (lower-cased /U value) to the platform and exits with status
+// 0.
 [[noreturn]] void OpenRelatedPage(const std::string& keyword);
 
 // The mailto address /Umail opens, subject included.

@@ -14,11 +14,17 @@ namespace narvo {
 namespace {
 
 // 指定した対象ファイルが見つかりません
-constexpr const char* kFileNotFound = "\x8ew\x92\xe8\x82\xb5\x82\xbd\x91\xce\x8f\xdb\x83t\x83@\x83\x43\x83\x8b\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
+constexpr const char* kFileNotFound =
+    "\x8ew\x92\xe8\x82\xb5\x82\xbd\x91\xce\x8f\xdb\x83t\x83@"
+    "\x83\x43\x83\x8b\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
 // デフォルト対象ファイルが見つかりません
-constexpr const char* kNoDefaultFile = "\x83\x66\x83t\x83H\x83\x8b\x83g\x91\xce\x8f\xdb\x83t\x83@\x83\x43\x83\x8b\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
+constexpr const char* kNoDefaultFile =
+    "\x83\x66\x83t\x83H\x83\x8b\x83g\x91\xce\x8f\xdb\x83t\x83@"
+    "\x83\x43\x83\x8b\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
 // 検索する文字列の指定がありません
-constexpr const char* kNoKeyword = "\x8c\x9f\x8d\xf5\x82\xb7\x82\xe9\x95\xb6\x8e\x9a\x97\xf1\x82\xcc\x8ew\x92\xe8\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
+constexpr const char* kNoKeyword =
+    "\x8c\x9f\x8d\xf5\x82\xb7\x82\xe9\x95\xb6\x8e\x9a\x97\xf1\x82\xcc\x8ew\x92\xe8\x82\xaa\x82\xa0"
+    "\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
 
 // The run's state; RunSearch fills it once and never resets it.
 SearchState searchState;
@@ -62,7 +68,9 @@ std::string SearchInput(const platform::Input& input) {
 
 }  // namespace
 
-SearchState& State() { return searchState; }
+SearchState& State() {
+  return searchState;
+}
 
 std::string ProgramBaseName() {
   return searchState.edition == Edition::Clipboard ? "zanpo" : "narvo";
@@ -73,8 +81,8 @@ std::string DefaultTargetFile() {
   const std::string here = WithTrailingSeparator(platform::CurrentDirectory());
   const std::string name = FileName(program);
   const std::string candidates[] = {
-      here + ChangeExtension(name, ".csv"),        here + ChangeExtension(name, ".txt"),
-      ChangeExtension(program, ".csv"),            ChangeExtension(program, ".txt"),
+      here + ChangeExtension(name, ".csv"),   here + ChangeExtension(name, ".txt"),
+      ChangeExtension(program, ".csv"),       ChangeExtension(program, ".txt"),
       DirectoryPart(program) + "KEN_ALL.CSV",
   };
   for (const std::string& candidate : candidates) {

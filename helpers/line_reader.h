@@ -13,15 +13,15 @@
 namespace narvo {
 
 // Fills buffer with up to size bytes: the count, 0 at the end of the data, -1 with *error filled.
-using ReadFunction = std::function<std::ptrdiff_t(char* buffer, std::size_t size,
-                                                  platform::IoError* error)>;
+using ReadFunction =
+    std::function<std::ptrdiff_t(char* buffer, std::size_t size, platform::IoError* error)>;
 
 // A buffered reader over one input; plain record, driven by the functions below.
 struct LineReader {
   ReadFunction read;
   std::vector<char> buffer;
-  std::size_t begin = 0;  // first unread byte in buffer
-  std::size_t end = 0;    // one past the last byte read into buffer
+  std::size_t begin = 0;    // first unread byte in buffer
+  std::size_t end = 0;      // one past the last byte read into buffer
   bool dataEnded = false;   // the source reported its end
   bool inputEnded = false;  // end of input: end of data or an end mark where a line begins
 };

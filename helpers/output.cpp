@@ -14,7 +14,8 @@ constexpr std::size_t kBufferSize = 1 << 16;
 std::string pending;
 
 bool Drain(platform::IoError* error) {
-  const bool ok = platform::WriteAll(platform::Stream::Output, pending.data(), pending.size(), error);
+  const bool ok =
+      platform::WriteAll(platform::Stream::Output, pending.data(), pending.size(), error);
   pending.clear();
   return ok;
 }

@@ -6,7 +6,9 @@ namespace narvo {
 
 namespace {
 
-bool IsSeparatorByte(unsigned char c) { return c >= 1 && c <= 32; }
+bool IsSeparatorByte(unsigned char c) {
+  return c >= 1 && c <= 32;
+}
 
 }  // namespace
 
@@ -17,7 +19,8 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
   bool programName = true;
   for (;;) {
     for (;;) {
-      while (p < line.size() && IsSeparatorByte(static_cast<unsigned char>(line[p]))) ++p;
+      while (p < line.size() && IsSeparatorByte(static_cast<unsigned char>(line[p])))
+        ++p;
       if (p + 1 < line.size() && line[p] == '"' && line[p + 1] == '"') {
         p += 2;
       } else {

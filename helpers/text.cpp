@@ -16,7 +16,8 @@ Encoding consoleEncoding = Encoding::ShiftJis;
 struct LeadTable {
   bool lead[256];
   LeadTable() {
-    for (int c = 0; c < 256; ++c) lead[c] = platform::IsLeadByte(static_cast<unsigned char>(c));
+    for (int c = 0; c < 256; ++c)
+      lead[c] = platform::IsLeadByte(static_cast<unsigned char>(c));
   }
 };
 
@@ -37,11 +38,17 @@ std::size_t LastDelimiter(std::string_view path) {
 
 }  // namespace
 
-bool IsLeadByte(unsigned char c) { return Leads().lead[c]; }
+bool IsLeadByte(unsigned char c) {
+  return Leads().lead[c];
+}
 
-void SetConsoleEncoding(Encoding encoding) { consoleEncoding = encoding; }
+void SetConsoleEncoding(Encoding encoding) {
+  consoleEncoding = encoding;
+}
 
-Encoding ConsoleEncoding() { return consoleEncoding; }
+Encoding ConsoleEncoding() {
+  return consoleEncoding;
+}
 
 std::size_t CharLength(std::string_view text, std::size_t i, Encoding encoding) {
   const auto c = static_cast<unsigned char>(text[i]);

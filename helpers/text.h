@@ -27,7 +27,9 @@ std::size_t CharLength(std::string_view text, std::size_t i, Encoding encoding);
 
 // True for a byte that continues a UTF-8 sequence (0x80-0xBF): no UTF-8
 // character starts there.
-inline bool IsUtf8Continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+inline bool IsUtf8Continuation(unsigned char c) {
+  return (c & 0xC0) == 0x80;
+}
 
 // Lower-cases text with the platform mapping, whole characters at a time.
 std::string LowerCase(std::string_view text, Encoding encoding);

@@ -10,7 +10,9 @@ namespace {
 // Parameter 0 is the program path; 1.. are the parameters proper.
 std::vector<std::string> parameterList{std::string()};
 
-bool IsSwitchPrefix(char c) { return c == '/' || c == '-' || c == '+'; }
+bool IsSwitchPrefix(char c) {
+  return c == '/' || c == '-' || c == '+';
+}
 
 // True when text is one of "/"+word, "-"+word, "+"+word.
 bool IsSwitchForm(std::string_view text, std::string_view word) {
@@ -19,15 +21,20 @@ bool IsSwitchForm(std::string_view text, std::string_view word) {
 
 }  // namespace
 
-void LoadParameters() { SetParameters(platform::ProgramPath(), platform::Parameters()); }
+void LoadParameters() {
+  SetParameters(platform::ProgramPath(), platform::Parameters());
+}
 
 void SetParameters(std::string programPath, std::vector<std::string> parameters) {
   parameterList.clear();
   parameterList.push_back(std::move(programPath));
-  for (auto& p : parameters) parameterList.push_back(std::move(p));
+  for (auto& p : parameters)
+    parameterList.push_back(std::move(p));
 }
 
-int ParamCount() { return static_cast<int>(parameterList.size()) - 1; }
+int ParamCount() {
+  return static_cast<int>(parameterList.size()) - 1;
+}
 
 const std::string& Param(int index) {
   static const std::string none;
@@ -40,7 +47,8 @@ int FindSwitch(char letter) {
     if (p.size() < 2) continue;
     for (char prefix : {'/', '-', '+'}) {
       const char form[2] = {prefix, letter};
-      if (platform::EqualIgnoringCase(std::string_view(p).substr(0, 2), std::string_view(form, 2))) {
+      if (platform::EqualIgnoringCase(std::string_view(p).substr(0, 2),
+                                      std::string_view(form, 2))) {
         return i;
       }
     }

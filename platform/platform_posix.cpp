@@ -59,7 +59,8 @@ bool CodesetIsUtf8() {
   if (codeset == nullptr) return false;
   std::string name;
   for (const char* p = codeset; *p; ++p) {
-    if (*p != '-' && *p != '_') name += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+    if (*p != '-' && *p != '_')
+      name += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
   }
   return name == "utf8";
 }
@@ -121,13 +122,21 @@ std::string CurrentDirectory() {
   return dir;
 }
 
-std::string_view ExecutableSuffix() { return ""; }
+std::string_view ExecutableSuffix() {
+  return "";
+}
 
-char PathSeparator() { return '/'; }
+char PathSeparator() {
+  return '/';
+}
 
-bool IsNameDelimiter(unsigned char c) { return c == '/'; }
+bool IsNameDelimiter(unsigned char c) {
+  return c == '/';
+}
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool IsLeadByte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 void LowerCase(char* text, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) {
@@ -221,7 +230,9 @@ bool WriteAll(Stream stream, const char* data, std::size_t size, IoError* error)
   return true;
 }
 
-bool ConsoleIsUtf8() { return consoleUtf8; }
+bool ConsoleIsUtf8() {
+  return consoleUtf8;
+}
 
 bool ConvertText(std::string_view from, std::string_view to, std::string_view text,
                  bool keepInvalid, std::string* out) {
@@ -259,8 +270,12 @@ bool ConvertText(std::string_view from, std::string_view to, std::string_view te
   return ok;
 }
 
-std::string ToReportEncoding(std::string_view text) { return std::string(text); }
+std::string ToReportEncoding(std::string_view text) {
+  return std::string(text);
+}
 
-void ExitProcess(int status) { std::exit(status); }
+void ExitProcess(int status) {
+  std::exit(status);
+}
 
 }  // namespace platform
