@@ -1,0 +1,220 @@
+#!/usr/bin/env bash
+# Benchmark: narvo against GNU grep (C and Shift-JIS locales) and ripgrep on KEN_ALL.CSV (12 MB)
+# and on a ~1 GiB concatenation of it. See bench/README.md.
+#
+#   bench/run.sh [KEN_ALL.CSV or KEN_ALL.CSV.xz]      (default: ../shared/data/KEN_ALL.CSV.xz)
+#
+# Environment: NARVO=path  benchmark this binary instead of building build/release/narvo
+#              RUNS_12MB=15 RUNS_1GB=5  timed runs per tool (the median is reported)
+#              BIG_MIB=1024  size of the large file
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+src=${1:-$root/../shared/data/KEN_ALL.CSV.xz}
+out=$root/bench/out
+runs_small=${RUNS_12MB:-15}
+runs_big=${RUNS_1GB:-5}
+big_bytes=$((${BIG_MIB:-1024} * 1024 * 1024))
+
+say() { printf '%s\n' "$*" >&2; }
+die() { say "run.sh: $*"; exit 1; }
+
+[[ -f $src ]] || die "no data file: $src"
+mkdir -p "$out"
+rm -f "$out"/mismatch_*   # from an earlier run
+
+# --- the program -------------------------------------------------------------------------------
+if [[ -n ${NARVO:-} ]]; then
+  narvo=$NARVO
+  say "using NARVO=$narvo (no build)"
+else
+  say "building Release (log: bench/out/build.log)"
+  if ! (cd "$root" && cmake --preset release && cmake --build --preset release) > "$out/build.log" 2>&1; then
+    tail -n 30 "$out/build.log" >&2
+    die "the Release build failed"
+  fi
+  narvo=$root/build/release/narvo
+fi
+[[ -x $narvo ]] || die "not executable: $narvo"
+
+# --- the data files ----------------------------------------------------------------------------
+small=$out/KEN_ALL.CSV
+big=$out/KEN_ALL_1G.CSV
+stamp="$(realpath "$src") $(stat -c '%s %Y' "$src")"   # which source the prepared copy is from
+if [[ ! -s $small || $(cat "$small.source" 2>/dev/null) != "$stamp" ]]; then
+  say "preparing $small"
+  case $src in
+    *.xz) xz -dc "$src" > "$small.tmp" ;;
+    *) cp "$src" "$small.tmp" ;;
+  esac
+  mv "$small.tmp" "$small"
+  printf '%s\n' "$stamp" > "$small.source"
+fi
+small_bytes=$(stat -c %s "$small")
+copies=$(((big_bytes + small_bytes - 1) / small_bytes))
+if [[ ! -f $big || $small -nt $big || $(stat -c %s "$big") -ne $((copies * small_bytes)) ]]; then
+  say "preparing $big ($copies copies)"
+  : > "$big.tmp"
+  for ((i = 0; i < copies; i++)); do cat "$small" >> "$big.tmp"; done
+  mv "$big.tmp" "$big"
+fi
+cat "$small" "$big" > /dev/null   # into the page cache: every tool reads warm files
+
+# --- the tools ---------------------------------------------------------------------------------
+tools=(narvo grepC)
+sjis_locale=$(locale -a 2>/dev/null | grep -i -x -E 'ja_JP\.(sjis|shiftjis|shift_jis)' | head -n 1 || true)
+if [[ -n $sjis_locale ]]; then tools+=(grepSJIS); else say "no Shift-JIS locale (locale -a): grep SJIS column skipped"; fi
+if command -v rg > /dev/null; then tools+=(rg); else say "ripgrep (rg) not installed: rg column skipped"; fi
+timer=/usr/bin/time
+[[ -x $timer ]] || { say "/usr/bin/time missing (apt-get install time): peak memory skipped"; timer=; }
+
+# Queries: name, narvo switch, grep/rg flag, keywords (UTF-8; narvo and grep get them as Shift-JIS).
+queries=(and one most exclude icase)
+declare -A label=([and]='大阪 北区 (AND)' [one]='大阪府' [most]='県' [exclude]='/V 大阪' [icase]='oap (ASCII case)')
+declare -A nswitch=([and]='' [one]='' [most]='' [exclude]='/V' [icase]='')
+declare -A gflag=([and]='' [one]='' [most]='' [exclude]='-v' [icase]='-i')
+declare -A words=([and]='大阪 北区' [one]='大阪府' [most]='県' [exclude]='大阪' [icase]='oap')
+
+# use_query QUERY: sets the keywords of QUERY, in UTF-8 (for rg) and in Shift-JIS (narvo, grep),
+# so that no conversion is timed.
+use_query() {
+  local w
+  kw_utf8=() kw_sjis=()
+  for w in ${words[$1]}; do
+    kw_utf8+=("$w")
+    kw_sjis+=("$(printf '%s' "$w" | iconv -f UTF-8 -t CP932)")
+  done
+}
+
+# search TOOL QUERY FILE: one search with the keywords of use_query, output on stdout.
+search() {
+  local tool=$1 q=$2 file=$3 flag=${gflag[$2]} loc=C
+  case $tool in
+    narvo) LC_ALL=C "$narvo" "/F$file" ${nswitch[$q]} "${kw_sjis[@]}" ;;
+    grepC | grepSJIS)
+      [[ $tool == grepSJIS ]] && loc=$sjis_locale
+      if ((${#kw_sjis[@]} == 2)); then
+        LC_ALL=$loc grep $flag -F -e "${kw_sjis[0]}" "$file" | LC_ALL=$loc grep $flag -F -e "${kw_sjis[1]}"
+      else
+        LC_ALL=$loc grep $flag -F -e "${kw_sjis[0]}" "$file"
+      fi ;;
+    rg) # rg decodes Shift-JIS to UTF-8: patterns are UTF-8, and so is its output
+      if ((${#kw_utf8[@]} == 2)); then
+        rg -E sjis $flag -F -e "${kw_utf8[0]}" "$file" | rg $flag -F -e "${kw_utf8[1]}"
+      else
+        rg -E sjis $flag -F -e "${kw_utf8[0]}" "$file"
+      fi ;;
+  esac
+}
+
+now_us() { local t=${EPOCHREALTIME//[.,]/}; printf '%s' "$((10#$t))"; }
+
+# timed TOOL QUERY FILE OUTFILE: prints the wall time in microseconds.
+timed() {
+  local rc=0 t0 t1
+  rm -f "$4"   # truncating a big old output would be timed
+  t0=$(now_us)
+  search "$1" "$2" "$3" > "$4" 2> "$out/stderr.txt" || rc=$?
+  t1=$(now_us)
+  if ((rc > 1)); then
+    cat "$out/stderr.txt" >&2
+    die "$1 failed (status $rc) on query ${label[$2]}, file $3"
+  fi
+  printf '%s' "$((t1 - t0))"
+}
+
+median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+ms() { awk -v us="$1" 'BEGIN { printf (us < 100000 ? "%.1f" : "%.0f"), us / 1000 }'; }
+
+# --- the runs ----------------------------------------------------------------------------------
+mismatches=0
+rows=()
+declare -A col
+for file in "$small" "$big"; do
+  if [[ $file == "$small" ]]; then runs=$runs_small fname='12 MB' tag=12mb; else runs=$runs_big fname='1 GB' tag=1gb; fi
+  for q in "${queries[@]}"; do
+    say "timing ${label[$q]} / $fname: $runs runs of ${tools[*]}"
+    use_query "$q"
+    declare -A times=()
+    for ((r = 1; r <= runs; r++)); do
+      for tool in "${tools[@]}"; do
+        times[$tool]+="$(timed "$tool" "$q" "$file" "$out/$tool.out") "
+      done
+    done
+    for tool in narvo grepC grepSJIS rg; do col[$tool]=-; done
+    for tool in "${tools[@]}"; do
+      # shellcheck disable=SC2086  # the list of times is split on purpose
+      col[$tool]=$(median ${times[$tool]})
+    done
+    unset times
+
+    # grep SJIS and rg only for information (with -i they fold more than ASCII; rg writes UTF-8).
+    if [[ -f $out/grepSJIS.out ]] && ! cmp -s "$out/grepSJIS.out" "$out/grepC.out"; then
+      say "note: grep SJIS differs from grep C on ${label[$q]} / $fname ($(wc -l < "$out/grepSJIS.out") vs $(wc -l < "$out/grepC.out") lines)"
+    fi
+    if [[ -f $out/rg.out && -f $out/grepC.out ]] && (($(wc -l < "$out/rg.out") != $(wc -l < "$out/grepC.out"))); then
+      say "note: rg gives $(wc -l < "$out/rg.out") lines, grep C $(wc -l < "$out/grepC.out") on ${label[$q]} / $fname"
+    fi
+    # The outputs of the last run: narvo must equal grep C byte for byte.
+    lines=$(wc -l < "$out/narvo.out")
+    check='= grep C'
+    if ! cmp -s "$out/narvo.out" "$out/grepC.out"; then
+      check='**MISMATCH**'
+      mismatches=$((mismatches + 1))
+      say "!!!!!!!! MISMATCH: narvo and grep C differ on query ${label[$q]}, file $fname"
+      say "!!!!!!!!   narvo:  $(wc -lc < "$out/narvo.out") (lines bytes)  $(sha256sum < "$out/narvo.out")"
+      say "!!!!!!!!   grep C: $(wc -lc < "$out/grepC.out") (lines bytes)  $(sha256sum < "$out/grepC.out")"
+      mv "$out/narvo.out" "$out/mismatch_${q}_${tag}_narvo.out"
+      mv "$out/grepC.out" "$out/mismatch_${q}_${tag}_grepC.out"
+    fi
+    rm -f "$out"/{narvo,grepC,grepSJIS,rg}.out
+
+    ratio=$(awk -v a="${col[narvo]}" -v b="${col[grepC]}" 'BEGIN { printf "%.2f", a / b }')
+    row="| ${label[$q]} | $fname | $(ms "${col[narvo]}") | $(ms "${col[grepC]}")"
+    for tool in grepSJIS rg; do
+      if [[ ${col[$tool]} == - ]]; then row+=" | -"; else row+=" | $(ms "${col[$tool]}")"; fi
+    done
+    rows+=("$row | $ratio | $lines | $check |")
+  done
+done
+
+# Peak memory of narvo on the large file, one run per query.
+mem_rows=()
+if [[ -n $timer ]]; then
+  for q in "${queries[@]}"; do
+    use_query "$q"
+    LC_ALL=C "$timer" -f %M -o "$out/maxrss.txt" "$narvo" "/F$big" ${nswitch[$q]} "${kw_sjis[@]}" > "$out/narvo.out" || true
+    rm -f "$out/narvo.out"
+    kb=$(tail -n 1 "$out/maxrss.txt")
+    mem_rows+=("| ${label[$q]} | $(awk -v k="$kb" 'BEGIN { printf "%.1f", k / 1024 }') |")
+  done
+fi
+
+# --- the report --------------------------------------------------------------------------------
+{
+  echo "## narvo benchmark, $(date '+%Y-%m-%d %H:%M %Z')"
+  echo
+  echo "- machine: $(nproc) CPUs, $(grep -m 1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(uname -sr)"
+  echo "- narvo: $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')$(git -C "$root" diff --quiet HEAD 2>/dev/null || echo ' (work tree modified)'), $narvo"
+  echo "- $(grep --version | sed -n 1p); $(if command -v rg > /dev/null; then rg --version | sed -n 1p; else echo 'rg absent'; fi); SJIS locale: ${sjis_locale:-absent}"
+  echo "- files: 12 MB = KEN_ALL.CSV ($small_bytes bytes), 1 GB = $copies copies ($((copies * small_bytes)) bytes); median of $runs_small / $runs_big runs; output to a file"
+  echo
+  echo "| query | file | narvo ms | grep C ms | grep SJIS ms | rg ms | narvo/grep C | lines | output |"
+  echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: | --- |"
+  printf '%s\n' "${rows[@]}"
+  echo
+  if ((${#mem_rows[@]})); then
+    echo "Peak memory of narvo on the 1 GB file (max RSS):"
+    echo
+    echo "| query | MiB |"
+    echo "| --- | ---: |"
+    printf '%s\n' "${mem_rows[@]}"
+  else
+    echo "Peak memory not measured: /usr/bin/time is missing (apt-get install time)."
+  fi
+} | tee "$out/results.md"
+
+if ((mismatches)); then
+  say "!!!!!!!! $mismatches MISMATCH(ES) between narvo and grep C: see above and bench/out/mismatch_*"
+  exit 1
+fi
