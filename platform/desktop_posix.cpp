@@ -1,12 +1,199 @@
-// Clipboard and address opener on Linux and macOS: handed to the desktop's own programs.
+// Clipboard and address opener on Linux and macOS. Neither system has a
+// clipboard or browser call a console program could use, so both are handed to
+// the desktop's own programs, found on PATH and started without a shell (the
+// address or text never passes through one, so no quoting can go wrong).
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include "platform/platform.h"
+
+extern char** environ;
 
 namespace platform {
 
-bool SetClipboardText(std::string_view) { return false; }
+namespace {
 
-void OpenWebPage(const std::string&) {}
+// The full path of an executable file called name in a folder of PATH, or empty.
+std::string FindOnPath(const std::string& name) {
+  const char* variable = std::getenv("PATH");
+  const std::string path = variable ? variable : "/usr/bin:/bin";
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = path.find(':', start);
+    // An empty PATH entry means the current folder, as the shell reads it.
+    const std::string_view entry = std::string_view(path).substr(start, end - start);
+    const std::string folder = entry.empty() ? std::string(".") : std::string(entry);
+    const std::string candidate = folder + "/" + name;
+    struct stat st;
+    if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        access(candidate.c_str(), X_OK) == 0) {
+      return candidate;
+    }
+    if (end == std::string::npos) return std::string();
+    start = end + 1;
+  }
+}
 
-void OpenMailAddress(const std::string&) {}
+#if !defined(__APPLE__)
+// True when the variable holds a value; an empty one names no display.
+bool IsSet(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && value[0] != '\0';
+}
+#endif
+
+// The argv of a helper program as exec wants it; the strings must outlive the call.
+std::vector<char*> ArgumentVector(std::vector<std::string>& arguments) {
+  std::vector<char*> argv;
+  for (std::string& a : arguments)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  return argv;
+}
+
+// Writes all of text to fd. A helper that died closes the pipe under us; that
+// must show as a failed write, not as a SIGPIPE that ends zanpo, so the signal
+// is ignored just around the writes (SIG_IGN discards it instead of leaving it
+// pending) and the program's own disposition comes back afterwards: its
+// standard output keeps ending quietly on a closed pipe.
+bool WriteToHelper(int fd, std::string_view text) {
+  struct sigaction ignore = {};
+  struct sigaction previous = {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, &previous);
+  bool ok = true;
+  while (!text.empty()) {
+    const ssize_t n = write(fd, text.data(), text.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+  sigaction(SIGPIPE, &previous, nullptr);
+  return ok;
+}
+
+// Runs a clipboard helper with text on its standard input and waits for it.
+// Its stdout and stderr go to /dev/null: xclip stays behind to serve the
+// selection and would hold any inherited pipe open, hanging whoever reads it.
+bool RunClipboardHelper(std::vector<std::string> arguments, std::string_view text) {
+  const std::string program = FindOnPath(arguments[0]);
+  if (program.empty()) return false;
+
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) return false;
+  // Neither end may stay open in the helper beyond its stdin, or it never sees the end of the text.
+  fcntl(pipeEnds[0], F_SETFD, FD_CLOEXEC);
+  fcntl(pipeEnds[1], F_SETFD, FD_CLOEXEC);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+
+  std::vector<char*> argv = ArgumentVector(arguments);
+  pid_t child = -1;
+  const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeEnds[0]);
+  if (spawned != 0) {
+    close(pipeEnds[1]);
+    return false;
+  }
+
+  const bool written = WriteToHelper(pipeEnds[1], text);
+  close(pipeEnds[1]);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return false;
+  }
+  // A helper that lost part of the text would leave a wrong clipboard behind,
+  // even if it then exits 0.
+  return written && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Hands address to the desktop's opener without waiting for it. The opener may
+// run for as long as the browser does, so it is started as a grandchild in a
+// session of its own: the middle child exits at once and is reaped here, the
+// opener is adopted by init, and nothing is left for this process to wait for.
+void OpenAddress(const std::string& address) {
+#if defined(__APPLE__)
+  const std::string opener = FindOnPath("open");
+#else
+  const std::string opener = FindOnPath("xdg-open");
+#endif
+  if (opener.empty()) return;
+  // Everything the children need is prepared before fork: after it only
+  // async-signal-safe calls are allowed.
+  std::vector<std::string> arguments = {opener, address};
+  std::vector<char*> argv = ArgumentVector(arguments);
+
+  const pid_t middle = fork();
+  if (middle < 0) return;
+  if (middle == 0) {
+    setsid();
+    const pid_t openerPid = fork();
+    if (openerPid == 0) {
+      // The caller may be reading our stdout and stderr through pipes; the
+      // opener must not hold them open after we are gone.
+      const int null = open("/dev/null", O_RDWR);
+      if (null >= 0) {
+        dup2(null, STDIN_FILENO);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        if (null > STDERR_FILENO) close(null);
+      }
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace
+
+bool SetClipboardText(std::string_view text) {
+  // Every reader of the Windows text format stops at the first NUL; so does this clipboard.
+  text = text.substr(0, text.find('\0'));
+#if defined(__APPLE__)
+  return RunClipboardHelper({"pbcopy"}, text);
+#else
+  if (IsSet("WAYLAND_DISPLAY") &&
+      RunClipboardHelper({"wl-copy", "--type", "text/plain;charset=utf-8"}, text)) {
+    return true;
+  }
+  if (IsSet("DISPLAY")) {
+    // xsel clears the clipboard when its input is empty instead of holding an
+    // empty text, so xclip is asked first.
+    if (RunClipboardHelper({"xclip", "-selection", "clipboard", "-i"}, text)) return true;
+    if (RunClipboardHelper({"xsel", "--clipboard", "--input"}, text)) return true;
+  }
+  return false;
+#endif
+}
+
+void OpenWebPage(const std::string& address) {
+  OpenAddress(address);
+}
+
+void OpenMailAddress(const std::string& address) {
+  OpenAddress(address);
+}
 
 }  // namespace platform
