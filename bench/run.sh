@@ -90,19 +90,19 @@ use_query() {
 search() {
   local tool=$1 q=$2 file=$3 flag=${gflag[$2]} loc=C
   case $tool in
-    narvo) LC_ALL=C "$narvo" "/F$file" ${nswitch[$q]} "${kw_sjis[@]}" ;;
+    narvo) LC_ALL=C "$narvo" "/F$file" ${nswitch[$q]:+"${nswitch[$q]}"} "${kw_sjis[@]}" ;;
     grepC | grepSJIS)
       [[ $tool == grepSJIS ]] && loc=$sjis_locale
       if ((${#kw_sjis[@]} == 2)); then
-        LC_ALL=$loc grep $flag -F -e "${kw_sjis[0]}" "$file" | LC_ALL=$loc grep $flag -F -e "${kw_sjis[1]}"
+        LC_ALL=$loc grep ${flag:+"$flag"} -F -e "${kw_sjis[0]}" "$file" | LC_ALL=$loc grep ${flag:+"$flag"} -F -e "${kw_sjis[1]}"
       else
-        LC_ALL=$loc grep $flag -F -e "${kw_sjis[0]}" "$file"
+        LC_ALL=$loc grep ${flag:+"$flag"} -F -e "${kw_sjis[0]}" "$file"
       fi ;;
     rg) # rg decodes Shift-JIS to UTF-8: patterns are UTF-8, and so is its output
       if ((${#kw_utf8[@]} == 2)); then
-        rg -E sjis $flag -F -e "${kw_utf8[0]}" "$file" | rg $flag -F -e "${kw_utf8[1]}"
+        rg -E sjis ${flag:+"$flag"} -F -e "${kw_utf8[0]}" "$file" | rg ${flag:+"$flag"} -F -e "${kw_utf8[1]}"
       else
-        rg -E sjis $flag -F -e "${kw_utf8[0]}" "$file"
+        rg -E sjis ${flag:+"$flag"} -F -e "${kw_utf8[0]}" "$file"
       fi ;;
   esac
 }
@@ -183,7 +183,7 @@ mem_rows=()
 if [[ -n $timer ]]; then
   for q in "${queries[@]}"; do
     use_query "$q"
-    LC_ALL=C "$timer" -f %M -o "$out/maxrss.txt" "$narvo" "/F$big" ${nswitch[$q]} "${kw_sjis[@]}" > "$out/narvo.out" || true
+    LC_ALL=C "$timer" -f %M -o "$out/maxrss.txt" "$narvo" "/F$big" ${nswitch[$q]:+"${nswitch[$q]}"} "${kw_sjis[@]}" > "$out/narvo.out" || true
     rm -f "$out/narvo.out"
     kb=$(tail -n 1 "$out/maxrss.txt")
     mem_rows+=("| ${label[$q]} | $(awk -v k="$kb" 'BEGIN { printf "%.1f", k / 1024 }') |")
