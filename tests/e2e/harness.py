@@ -98,7 +98,10 @@ class Case(unittest.TestCase):
         """Runs program with args (str, encoded for the platform, or bytes as they are)."""
         encoded = []
         for a in args:
-            if isinstance(a, bytes):
+            if isinstance(a, bytes) and windows():
+                # wine takes UTF-8 and hands the program its code page 932 form.
+                encoded.append(a.decode("cp932").encode("utf-8"))
+            elif isinstance(a, bytes):
                 encoded.append(a)
             else:
                 encoded.append(a.encode("utf-8") if windows() else sjis(a))

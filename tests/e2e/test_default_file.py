@@ -1,0 +1,71 @@
+"""The default data file: program-named files here and beside the program, then KEN_ALL.CSV."""
+
+import time
+
+from harness import Case, crlf_lines, windows
+
+NO_DEFAULT = crlf_lines("デフォルト対象ファイルが見つかりません")
+
+
+def local_timestamp(year, month=6, day=15):
+    return time.mktime((year, month, day, 12, 0, 0, 0, 0, -1))
+
+
+class DefaultFile(Case):
+    """Each case places files (content = their own name) and searches for "hit"."""
+
+    def search(self, files, name="narvo", dirs=()):
+        program = self.install(name)
+        self.mkdir("work")
+        for d in dirs:
+            self.mkdir(d)
+        for f in files:
+            self.write(f, f"hit {f}\r\n")
+        return self.run_program(program, "hit", cwd=self.path("work"))
+
+    def test_search_order(self):
+        cases = [
+            (["work/narvo.csv", "work/narvo.txt", "bin/narvo.csv", "bin/KEN_ALL.CSV"], "work/narvo.csv"),
+            (["work/narvo.txt", "bin/narvo.csv", "bin/narvo.txt"], "work/narvo.txt"),
+            (["bin/narvo.csv", "bin/narvo.txt", "bin/KEN_ALL.CSV"], "bin/narvo.csv"),
+            (["bin/narvo.txt", "bin/KEN_ALL.CSV"], "bin/narvo.txt"),
+            (["bin/KEN_ALL.CSV", "work/KEN_ALL.CSV"], "bin/KEN_ALL.CSV"),
+            (["work/KEN_ALL.CSV"], None),  # never looked for in the current folder
+            (["work/zanpo.csv", "bin/zanpo.csv"], None),  # the other edition's names
+            ([], None),
+        ]
+        for files, chosen in cases:
+            with self.subTest(files=files):
+                self.setUp()
+                r = self.search(files)
+                self.assertOutput(r, crlf_lines(f"hit {chosen}") if chosen else NO_DEFAULT)
+
+    def test_names_follow_the_program_file(self):
+        r = self.search(["bin/narvo.csv", "bin/find.txt"], name="find")
+        self.assertOutput(r, crlf_lines("hit bin/find.txt"))
+        self.setUp()
+        r = self.search(["work/my.csv", "work/my.tool.csv"], name="my.tool")
+        self.assertOutput(r, crlf_lines("hit work/my.csv"))
+
+    def test_a_folder_is_skipped(self):
+        r = self.search(["bin/narvo.txt"], dirs=["work/narvo.csv", "bin/narvo.csv"])
+        self.assertOutput(r, crlf_lines("hit bin/narvo.txt"))
+
+    def test_files_dated_outside_1980_to_2107_do_not_exist(self):
+        program = self.install()
+        self.mkdir("work")
+        self.write("work/narvo.csv", "hit 1979\r\n", mtime=local_timestamp(1979, 12, 1))
+        self.write("work/narvo.txt", "hit 2108\r\n", mtime=local_timestamp(2108, 1, 2))
+        self.write("bin/narvo.csv", "hit 1980\r\n", mtime=local_timestamp(1980, 1, 2))
+        r = self.run_program(program, "hit", cwd=self.path("work"))
+        self.assertOutput(r, crlf_lines("hit 1980"))
+        # Named with /F, an out-of-range file is not found either.
+        r = self.run_program(program, "/Fnarvo.csv", "hit", cwd=self.path("work"))
+        self.assertOutput(r, crlf_lines("指定した対象ファイルが見つかりません"))
+
+    def test_relative_f_paths_are_against_the_current_folder(self):
+        program = self.install()
+        self.write("work/sub/d.txt", "hit d\r\n")
+        sep = "\\" if windows() else "/"
+        r = self.run_program(program, "/Fsub" + sep + "d.txt", "hit", cwd=self.path("work"))
+        self.assertOutput(r, crlf_lines("hit d"))
