@@ -71,6 +71,7 @@ void Init(int argc, char** argv) {
   argumentCount = argc;
   arguments = argv;
   std::setlocale(LC_ALL, "");
+  tzset();
   consoleUtf8 = CodesetIsUtf8();
 }
 
