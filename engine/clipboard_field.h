@@ -15,8 +15,9 @@ namespace narvo {
 // line, and one pair of surrounding double quotes is removed.
 std::string ClipboardField(std::string_view line, std::int32_t column, Encoding encoding);
 
-// Copies ClipboardField(line, State().copyColumn) to the clipboard; /C0 leaves
-// it alone. A clipboard that cannot be opened ends in the failure report.
+// Copies ClipboardField(line, State().copyColumn) to the clipboard in the
+// console's encoding (an empty text when line is empty); /C0 leaves it alone.
+// A clipboard that cannot be opened ends in the failure report.
 void CopyFieldToClipboard(const std::string& line);
 
 }  // namespace narvo
