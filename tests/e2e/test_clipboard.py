@@ -1,0 +1,242 @@
+"""zanpo's clipboard, read back from a real X server (Xvfb) with xclip.
+
+The group starts its own Xvfb on a display number the server picks itself, so
+it can run beside other groups, and stops it at the end; the xclip processes
+that keep serving the selection go with it. Under wine the Windows clipboard is
+handed to the same X server when DISPLAY is set, so the cases run there too,
+except those about the POSIX helper programs.
+"""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+from harness import Case, crlf_lines, fixture, native_path, sjis, windows
+
+SAMPLE = fixture("ken_sample.csv")
+ZIP_LINE = '1,"ab","1234567","cd"'
+CLIPBOARD_FAILURE = sjis("クリップボードを開くことができません.\r\n\r\n")
+
+display = None
+xvfb = None
+
+
+def setUpModule():
+    global display, xvfb
+    for tool in ("Xvfb", "xclip"):
+        if shutil.which(tool) is None:
+            raise unittest.SkipTest(f"{tool} is not installed")
+    # Every case names its display itself; none may reach the desktop of
+    # whoever runs the suite, nor a Wayland compositor.
+    for name in ("DISPLAY", "WAYLAND_DISPLAY"):
+        os.environ.pop(name, None)
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
+                             "-screen", "0", "640x480x24"],
+                            pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as announced:
+        number = announced.readline().strip()
+    if not number:
+        xvfb.kill()
+        xvfb.wait()
+        raise unittest.SkipTest("Xvfb did not start")
+    display = ":" + number
+
+
+def tearDownModule():
+    if xvfb is not None:
+        xvfb.terminate()
+        xvfb.wait(timeout=30)
+
+
+def read_clipboard():
+    """The clipboard's bytes, or None when nothing owns it."""
+    p = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True,
+                       env=dict(os.environ, DISPLAY=display), timeout=30)
+    return p.stdout if p.returncode == 0 else None
+
+
+def set_clipboard(data):
+    # xclip stays behind to serve the selection; with pipes on its output it
+    # would keep them open and hang this call.
+    subprocess.run(["xclip", "-i", "-selection", "clipboard"], input=data,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   env=dict(os.environ, DISPLAY=display), check=True, timeout=30)
+
+
+def as_read_back(field):
+    """The field's bytes as xclip reads them: unchanged, or as UTF-8 after wine's conversion."""
+    data = sjis(field) if isinstance(field, str) else field
+    return data.decode("cp932").encode("utf-8") if windows() else data
+
+
+class ClipboardCase(Case):
+    def setUp(self):
+        super().setUp()
+        self.program = self.install(edition="zanpo")
+        set_clipboard(b"previous")
+
+    def zanpo(self, *args, env=None, with_display=True, **kw):
+        environment = {"DISPLAY": display} if with_display else {}
+        environment.update(env or {})
+        return self.run_program(self.program, *args, env=environment, **kw)
+
+    def search(self, lines, *args, **kw):
+        """zanpo with args searching a file that holds lines (str or bytes, CR LF added)."""
+        data = self.write("d.csv", crlf_lines(*lines))
+        return self.zanpo("/F" + native_path(data), *args, **kw)
+
+
+class Fields(ClipboardCase):
+    def test_the_field_of_the_selected_line(self):
+        # Each keyword selects every line of its file.
+        two_fields_each = ["x,1,one", "x,2,two"]
+        cases = [
+            ([ZIP_LINE], ["1234567"], "1234567"),  # column 3 by default, quotes removed
+            ([ZIP_LINE], ["/C1", "1234567"], "1"),
+            ([ZIP_LINE], ["/C2", "1234567"], "ab"),
+            ([ZIP_LINE], ["/C3", "1234567"], "1234567"),
+            ([ZIP_LINE], ["/C4", "1234567"], ZIP_LINE),  # the field count: the whole line
+            ([ZIP_LINE], ["/C5", "1234567"], ZIP_LINE),
+            ([ZIP_LINE], ["/C2147483647", "1234567"], ZIP_LINE),
+            ([ZIP_LINE], ["-c02", "1234567"], "ab"),
+            ([ZIP_LINE], ["/Cx", "1234567"], "1234567"),  # not a number: column 3
+            ([ZIP_LINE], ["/C", "1234567"], "1234567"),
+            (["a,b,c"], ["/C3", "a"], "a,b,c"),
+            (["a,b,c"], ["/C2", "a"], "b"),
+            (["a,b,"], ["/C3", "a"], "a,b,"),  # an empty last field is still the last
+            (["a,b,"], ["/C2", "a"], "b"),
+            (["a,,c"], ["/C2", "a"], ""),
+            (['"'], ["/V", "#"], ""),  # one double quote: first and last byte at once
+            (two_fields_each, ["/C2", "x"], "2"),  # several hits: the last one counts
+            ([b"a\0b,c"], ["/C1", "a"], "a"),  # the text ends at its first NUL
+            (["1,2,大阪府,4"], ["/C3", "1"], "大阪府"),
+        ]
+        for lines, args, expected in cases:
+            with self.subTest(lines=lines, args=args):
+                set_clipboard(b"previous")
+                r = self.search(lines, *args)
+                self.assertOutput(r, crlf_lines(*lines))
+                self.assertEqual(read_clipboard(), as_read_back(expected))
+
+    def test_the_postal_code_of_the_last_hit(self):
+        data = self.write("KEN_ALL.CSV", SAMPLE)
+        hits = [line for line in SAMPLE.split(b"\r\n")
+                if sjis("大阪") in line and sjis("北区") in line]
+        code = hits[-1].split(b",")[2].strip(b'"')
+        self.assertRegex(code, rb"^\d{7}$")
+        for args, expected in [([], code), (["/C7"], sjis("大阪府"))]:
+            with self.subTest(args=args):
+                r = self.zanpo("/F" + native_path(data), *args, "大阪", "北区")
+                self.assertEqual(r.status, 0, r.err)
+                self.assertTrue(r.out.endswith(hits[-1] + b"\r\n"))
+                self.assertEqual(read_clipboard(), as_read_back(expected))
+
+    def test_column_zero_leaves_the_clipboard_alone(self):
+        r = self.search([ZIP_LINE], "/C0", "ab")
+        self.assertOutput(r, crlf_lines(ZIP_LINE))
+        self.assertEqual(read_clipboard(), b"previous")
+
+    def test_no_selected_line_empties_the_clipboard(self):
+        r = self.search([ZIP_LINE], "nowhere")
+        self.assertOutput(r, b"")
+        self.assertEqual(read_clipboard(), b"")
+
+    def test_a_column_beyond_32_bits_copies_nothing(self):
+        r = self.search([ZIP_LINE], "/C2147483648", "ab")
+        self.assertEqual((r.out, r.status), (b"", 1))
+        self.assertTrue(r.err.endswith(sjis("'2147483648' は整数ではありません.\r\n\r\n")), r.err)
+        self.assertEqual(read_clipboard(), b"previous")
+
+    def test_messages_leave_the_clipboard_alone(self):
+        for args in (["/Fmissing.csv", "ab"], ["/F" + native_path(self.write("e.csv", "x"))]):
+            with self.subTest(args=args):
+                r = self.zanpo(*args)
+                self.assertEqual(r.status, 0)
+                self.assertEqual(read_clipboard(), b"previous")
+
+    @unittest.skipIf(windows(), "the UTF-8 console is a POSIX mode")
+    def test_utf8_console_gets_utf8_text_from_shift_jis_data(self):
+        data = self.write("KEN_ALL.CSV", SAMPLE)
+        r = self.zanpo("/C7", "/F" + data, "5300001", env={"LC_ALL": "ja_JP.UTF-8"})
+        self.assertEqual(r.status, 0, r.err)
+        self.assertEqual(read_clipboard(), "大阪府".encode("utf-8"))
+
+
+@unittest.skipIf(windows(), "the Windows build uses the Win32 clipboard, not helper programs")
+class Helpers(ClipboardCase):
+    """Which helper program gets the text, and what happens when none takes it."""
+
+    def helper_folder(self, failing=(), real=()):
+        """A folder for PATH holding stand-ins that fail at once and links to real helpers."""
+        folder = tempfile.mkdtemp(prefix="helpers-", dir=self.dir)
+        for name in failing:
+            self.stand_in(folder, name, "exit 1\n")
+        for name in real:
+            os.symlink(shutil.which(name), os.path.join(folder, name))
+        return folder
+
+    def stand_in(self, folder, name, script):
+        path = os.path.join(folder, name)
+        with open(path, "w") as f:
+            f.write("#!/bin/sh\n" + script)
+        os.chmod(path, 0o755)
+
+    def assertClipboardFailure(self, r, out):
+        self.assertEqual(r.out, out)
+        self.assertEqual(r.status, 1)
+        self.assertTrue(r.err.endswith(CLIPBOARD_FAILURE), r.err)
+
+    def test_unreachable_clipboard_is_a_failure_after_the_lines(self):
+        cases = [
+            ("no display", True, {}),
+            ("empty DISPLAY", False, {"DISPLAY": ""}),
+            ("no helper on PATH", False, {"PATH": self.helper_folder()}),
+            ("every helper fails", False, {"PATH": self.helper_folder(failing=("xclip", "xsel"))}),
+            ("Wayland without wl-copy", True, {"WAYLAND_DISPLAY": "wayland-0",
+                                                "PATH": self.helper_folder(real=("xclip",))}),
+        ]
+        for name, unset, env in cases:
+            with self.subTest(name):
+                r = self.search(["x,1,one", "x,2,two"], "x", env=env, with_display=not unset)
+                self.assertClipboardFailure(r, crlf_lines("x,1,one", "x,2,two"))
+                self.assertEqual(read_clipboard(), b"previous")
+
+    def test_a_helper_that_dies_unread_is_passed_over(self):
+        # The line is longer than a pipe holds, so writing it to an xclip that
+        # died without reading raises SIGPIPE, which must not end zanpo; the
+        # next helper must still get all of it.
+        long_line = "x" * 300000
+        path = self.helper_folder(failing=("xclip",))
+        received = os.path.join(path, "received")
+        self.stand_in(path, "xsel", f'exec {shutil.which("cat")} > "{received}"\n')
+        r = self.search([long_line], "/C1", "x", env={"PATH": path})
+        self.assertOutput(r, crlf_lines(long_line))
+        with open(received, "rb") as f:
+            self.assertEqual(f.read(), long_line.encode())
+
+    @unittest.skipIf(shutil.which("xsel") is None, "xsel is not installed")
+    def test_xsel_takes_over_when_xclip_fails(self):
+        path = self.helper_folder(failing=("xclip",), real=("xsel",))
+        r = self.search([ZIP_LINE], "ab", env={"PATH": path})
+        self.assertOutput(r, crlf_lines(ZIP_LINE))
+        # xsel's parent exits before its background child owns the selection.
+        for _ in range(50):
+            if read_clipboard() == b"1234567":
+                break
+            time.sleep(0.1)
+        self.assertEqual(read_clipboard(), b"1234567")
+
+    def test_the_error_message_follows_a_utf8_console(self):
+        r = self.search(["x"], "x", env={"LC_ALL": "ja_JP.UTF-8"}, with_display=False)
+        self.assertEqual(r.status, 1)
+        self.assertIn("クリップボードを開くことができません".encode("utf-8"), r.err)
+
+
+if __name__ == "__main__":
+    unittest.main()
