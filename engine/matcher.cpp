@@ -6,7 +6,8 @@ Matcher MakeMatcher(const std::vector<std::string>& terms, bool excludeMode, Enc
   Matcher m;
   m.excludeMode = excludeMode;
   m.encoding = encoding;
-  for (const std::string& t : terms) m.lowerTerms.push_back(LowerCase(t, encoding));
+  for (const std::string& t : terms)
+    m.lowerTerms.push_back(LowerCase(t, encoding));
   return m;
 }
 
@@ -18,6 +19,41 @@ bool LineSelected(const Matcher& matcher, std::string_view line) {
     if (found == matcher.excludeMode) return false;
   }
   return true;
+}
+
+KeywordSet MakeKeywordSet(const Matcher& matcher) {
+  KeywordSet set;
+  set.excludeMode = matcher.excludeMode;
+  set.encoding = matcher.encoding;
+  for (const std::string& term : matcher.lowerTerms) {
+    set.needles.push_back(MakeNeedle(term, matcher.encoding));
+    if (!set.needles.back().never) set.findable.push_back(set.needles.back());
+  }
+  for (std::size_t i = 0; i < set.needles.size(); ++i) {
+    const Needle& best = set.needles[set.primary];
+    // A keyword that is never found decides every line by itself.
+    if (best.never) break;
+    if (set.needles[i].never || set.needles[i].frequency < best.frequency) set.primary = i;
+  }
+  return set;
+}
+
+bool StartsCharacter(const char* lineBegin, const char* at, Encoding encoding) {
+  if (encoding == Encoding::Utf8) return !IsUtf8Continuation(static_cast<unsigned char>(*at));
+  // The byte after any non-lead byte starts a character (it ends one, alone or
+  // as a trail byte), and from there lead-range bytes pair off.
+  const char* p = at;
+  while (p > lineBegin && IsLeadByte(static_cast<unsigned char>(p[-1])))
+    --p;
+  return (at - p) % 2 == 0;
+}
+
+bool LineContains(const Needle& needle, const char* begin, const char* end, Encoding encoding) {
+  for (const char* c = NextCandidate(needle, begin, end); c != end;
+       c = NextCandidate(needle, c + 1, end)) {
+    if (NeedleAt(needle, c) && StartsCharacter(begin, c, encoding)) return true;
+  }
+  return false;
 }
 
 }  // namespace narvo

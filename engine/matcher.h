@@ -1,12 +1,14 @@
 // Line selection: does a line contain all keywords (or, excluding, none)?
-// This is the straightforward line-at-a-time form; it is the reference the
-// faster searchers are checked against.
+// LineSelected is the straightforward line-at-a-time form and the reference;
+// the KeywordSet form decides the same for lines found inside a read buffer.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/prefilter.h"
 #include "helpers/text.h"
 
 namespace narvo {
@@ -24,5 +26,26 @@ Matcher MakeMatcher(const std::vector<std::string>& terms, bool excludeMode, Enc
 // True when line is selected: every keyword found (include) or none found (exclude).
 // Keywords are found case-insensitively for ASCII, on character boundaries, before any NUL.
 bool LineSelected(const Matcher& matcher, std::string_view line);
+
+// The same keywords as needles for the buffer scans.
+struct KeywordSet {
+  std::vector<Needle> needles;   // in keyword order
+  std::size_t primary = 0;       // include mode: the keyword with the fewest candidates
+  std::vector<Needle> findable;  // exclude mode: the keywords a line can hold at all
+  bool excludeMode = false;
+  Encoding encoding = Encoding::ShiftJis;
+};
+
+// The keyword set for matcher's keywords.
+KeywordSet MakeKeywordSet(const Matcher& matcher);
+
+// True when a character starts at at, inside the line that starts at lineBegin.
+// Shift-JIS: an even number of lead-range bytes stands right before it (back
+// to the line start or the first other byte); UTF-8: at is no continuation byte.
+bool StartsCharacter(const char* lineBegin, const char* at, Encoding encoding);
+
+// True when needle occurs on a character boundary of the line [begin, end),
+// which holds neither a line end nor a NUL.
+bool LineContains(const Needle& needle, const char* begin, const char* end, Encoding encoding);
 
 }  // namespace narvo

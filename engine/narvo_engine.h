@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "helpers/text.h"
 #include "helpers/vastel.h"
 
 namespace narvo {
@@ -28,6 +29,7 @@ struct SearchState {
   std::string currentLine;
   std::string exeStem;
   std::string usageLine;
+  Encoding lastMatchEncoding = Encoding::ShiftJis;  // data encoding of the last line written
 };
 
 // The process's one search state.

@@ -2,6 +2,7 @@
 
 #include "engine/matcher.h"
 #include "engine/narvo_engine.h"
+#include "engine/searcher.h"
 #include "helpers/failure.h"
 #include "helpers/line_reader.h"
 #include "helpers/output.h"
@@ -48,22 +49,6 @@ std::string Quoted(const std::string& keyword, std::int32_t quoteMode) {
     default:
       return keyword;
   }
-}
-
-// Reads the input line by line and writes the selected lines; returns the last one.
-std::string SearchInput(const platform::Input& input) {
-  SearchState& s = searchState;
-  const Matcher matcher = MakeMatcher(s.terms, s.excludeMode, Encoding::ShiftJis);
-  LineReader reader;
-  InitLineReader(&reader, InputReadFunction(input));
-  std::string lastMatch;
-  while (ReadLine(&reader, &s.currentLine)) {
-    if (LineSelected(matcher, s.currentLine)) {
-      WriteLine(s.currentLine);
-      lastMatch = s.currentLine;
-    }
-  }
-  return lastMatch;
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ void SkipRestOfLine(LineReader* r) {
       const char c = r->buffer[i];
       if (c == '\n' || c == kCtrlZ) {
         r->begin = i + 1;
-        if (c == kCtrlZ) r->inputEnded = true;
+        if (c == kCtrlZ) r->inputEnded = r->endMarked = true;
         return;
       }
     }
@@ -44,7 +44,7 @@ void InitLineReader(LineReader* reader, ReadFunction read, std::size_t bufferSiz
   reader->read = std::move(read);
   reader->buffer.assign(bufferSize == 0 ? 1 : bufferSize, '\0');
   reader->begin = reader->end = 0;
-  reader->dataEnded = reader->inputEnded = false;
+  reader->dataEnded = reader->inputEnded = reader->endMarked = false;
 }
 
 ReadFunction InputReadFunction(const platform::Input& input) {
@@ -57,6 +57,7 @@ bool ReadLine(LineReader* r, std::string* line) {
   line->clear();
   if (r->inputEnded) return false;
   if (!Available(r) || r->buffer[r->begin] == kCtrlZ) {
+    r->endMarked = r->begin < r->end;
     r->inputEnded = true;
     return false;
   }

@@ -24,6 +24,7 @@ struct LineReader {
   std::size_t end = 0;      // one past the last byte read into buffer
   bool dataEnded = false;   // the source reported its end
   bool inputEnded = false;  // end of input: end of data or an end mark where a line begins
+  bool endMarked = false;   // the input ended at an end mark, not with the data
 };
 
 // Prepares reader to read from read with a buffer of bufferSize bytes.

@@ -1,0 +1,412 @@
+#include "engine/prefilter.h"
+
+#include <cstdint>
+#include <cstring>
+
+// The only place in engine/ and helpers/ that knows the processor: x86 gets
+// SSE2 (always there on x86-64) and AVX2 when the processor has it, chosen at
+// run time; every other target scans with memchr and plain loops.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__) && defined(__GNUC__)
+#define NARVO_X86_SIMD 1
+#include <immintrin.h>
+#else
+#define NARVO_X86_SIMD 0
+#endif
+
+namespace narvo {
+
+namespace {
+
+constexpr char kCtrlZ = 0x1A;
+
+// How often each byte occurs in KEN_ALL.CSV, per 2^20 bytes (at least 1), in
+// the Shift-JIS original and in its UTF-8 edition. Anchoring on the rarest
+// bytes keeps candidates few: digits, quotes and commas fill every line, and
+// so do the ASCII-valued trail bytes of common kanji and the half-width kana.
+const std::uint32_t kShiftJisFrequency[256] = {
+    1,     1,     1,     1,     1,     1,      1,     1,    1,      1,      10682, 1,     1,
+    10682, 1,     1,     1,     1,     1,      1,     1,    1,      1,      1,     1,     1,
+    1,     1,     1,     1,     1,     1,      321,   1,    170917, 1,      1,     1,     1,
+    1,     4,     4,     1,     1,     149553, 1,     1,    1,      103591, 25200, 26075, 17330,
+    14476, 11445, 12767, 9598,  12884, 12801,  1,     1,    1,      1,      1,     1,     110,
+    83,    250,   1009,  175,   132,   571,    66,    520,  165,    437,    543,   746,   68,
+    104,   1142,  429,   439,   2488,  2175,   120,   53,   1586,   118,    580,   316,   200,
+    416,   227,   327,   282,   580,   416,    540,   137,  2013,   248,    131,   234,   502,
+    381,   125,   73,    1488,  546,   1263,   455,   206,  90,     441,    274,   10069, 562,
+    261,   326,   97,    677,   326,   321,    2548,  172,  136,    152,    1,     126,   597,
+    3732,  3002,  74,    300,   946,   1835,   3060,  6151, 4048,   6789,   16919, 5398,  14465,
+    5387,  8794,  4524,  11868, 10945, 2910,   6269,  6254, 2253,   953,    226,   125,   543,
+    260,   74,    1757,  1202,  303,   435,    679,   243,  1006,   45,     183,   8851,  254,
+    430,   2495,  232,   7180,  1136,  7878,   1403,  391,  2823,   9181,   12198, 2449,  6496,
+    14197, 7380,  7942,  10621, 4636,  4386,   19723, 2441, 1189,   640,    7291,  9897,  2875,
+    2202,  6576,  4697,  2241,  591,   1094,   3292,  4076, 3333,   3768,   945,   2430,  9281,
+    5071,  806,   673,   1844,  4740,  287,    1359,  3023, 2388,   852,    349,   1389,  4261,
+    14267, 20548, 484,   547,   143,   604,    1708,  1108, 1876,   2050,   617,   1032,  1200,
+    1059,  86,    3866,  200,   253,   398,    284,   183,  1020,   128,    54,    125,   311,
+    97,    45,    39,    435,   475,   478,    1,     1,    1,
+};
+const std::uint32_t kUtf8Frequency[256] = {
+    1,     1,      1,     1,     1,     1,     1,      1,     1,     1,     6940, 1,     1,    6940,
+    1,     1,      1,     1,     1,     1,     1,      1,     1,     1,     1,    1,     1,    1,
+    1,     1,      1,     1,     208,   1,     111038, 1,     1,     1,     1,    1,     3,    3,
+    1,     1,      97158, 1,     1,     1,     67299,  16371, 16940, 11259, 9404, 7435,  8294, 6235,
+    8370,  8316,   1,     1,     1,     1,     1,      1,     1,     6,     3,    3,     1,    1,
+    1,     1,      1,     1,     1,     1,     1,      1,     1,     2,     2,    1,     1,    3,
+    1,     1,      1,     1,     3,     2,     2,      1,     1,     1,     1,    1,     1,    1,
+    1,     1,      1,     1,     1,     1,     1,      1,     1,     1,     1,    1,     1,    1,
+    1,     1,      1,     1,     1,     1,     1,      1,     1,     1,     1,    1,     1,    1,
+    1,     1,      5550,  8452,  8345,  5016,  5261,   4517,  2067,  1715,  1758, 4055,  3975, 3902,
+    11646, 2293,   4292,  8168,  4817,  1538,  1288,   1926,  8767,  1342,  2367, 4148,  2649, 1405,
+    739,   2078,   10848, 12898, 13621, 3356,  1224,   2949,  920,   1007,  2151, 3234,  1517, 1492,
+    1269,  831,    933,   1575,  1993,  1776,  6825,   2233,  3634,  6838,  8233, 10749, 2312, 5688,
+    10428, 7294,   14339, 7691,  10747, 3795,  13233,  73219, 77429, 1867,  1,    1,     1,    1,
+    1,     1,      1,     1,     1,     1,     1,      1,     1,     1,     1,    1,     1,    1,
+    1,     1,      1,     1,     1,     1,     1,      1,     1,     1,     1,    1,     1,    1,
+    1,     1,      1,     3094,  5731,  27461, 11191,  16399, 4143,  8302,  1,    1,     1,    1,
+    1,     145792, 1,     1,     1,     1,     1,      1,     1,     1,     1,    1,     1,    1,
+    1,     1,      1,     1,
+};
+
+bool IsLowerLetter(unsigned char c) {
+  return c >= 'a' && c <= 'z';
+}
+bool IsUpperLetter(unsigned char c) {
+  return c >= 'A' && c <= 'Z';
+}
+
+// True when the byte at p matches anchor k of the needle.
+inline bool AnchorAt(const Needle& n, const char* p, std::size_t k) {
+  return static_cast<char>(p[k] | n.fold[k]) == n.want[k];
+}
+
+inline bool AnchorsAt(const Needle& n, const char* p) {
+  return AnchorAt(n, p, n.anchor1) && AnchorAt(n, p, n.anchor2);
+}
+
+// Candidates c with begin <= c < stop, one at a time.
+const char* CandidateScalar(const Needle& n, const char* p, const char* stop) {
+  if (n.fold[n.anchor1] == 0) {
+    // memchr finds the rarest byte far faster than a loop where it may be used.
+    const char want = n.want[n.anchor1];
+    while (p < stop) {
+      const void* hit = std::memchr(p + n.anchor1, want, static_cast<std::size_t>(stop - p));
+      if (hit == nullptr) return stop;
+      p = static_cast<const char*>(hit) - n.anchor1;
+      if (AnchorAt(n, p, n.anchor2)) return p;
+      ++p;
+    }
+    return stop;
+  }
+  for (; p < stop; ++p) {
+    if (AnchorsAt(n, p)) return p;
+  }
+  return stop;
+}
+
+// A NUL, an end mark, or a CR that is no line end: the line reader's business.
+inline bool Irregular(const char* p, const char* end) {
+  const char c = *p;
+  return c == '\0' || c == kCtrlZ || (c == '\r' && (p + 1 == end || p[1] != '\n'));
+}
+
+// An LF without its CR (begin is a line start, so an LF there ends an empty line).
+inline bool BareLf(const char* begin, const char* p) {
+  return *p == '\n' && (p == begin || p[-1] != '\r');
+}
+
+BlockScan ScanBlockScalar(const char* begin, const char* p, const char* end, bool bareLf) {
+  for (; p < end; ++p) {
+    if (Irregular(p, end)) return {p, bareLf};
+    bareLf = bareLf || BareLf(begin, p);
+  }
+  return {end, bareLf};
+}
+
+const char* LastLfScalar(const char* begin, const char* p) {
+  while (p > begin) {
+    if (*--p == '\n') return p;
+  }
+  return nullptr;
+}
+
+#if NARVO_X86_SIMD
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+
+const char* CandidateSse2(const Needle& n, const char* p, const char* stop) {
+  const __m128i w1 = _mm_set1_epi8(n.want[n.anchor1]);
+  const __m128i f1 = _mm_set1_epi8(n.fold[n.anchor1]);
+  const __m128i w2 = _mm_set1_epi8(n.want[n.anchor2]);
+  const __m128i f2 = _mm_set1_epi8(n.fold[n.anchor2]);
+  while (stop - p >= 16) {
+    const __m128i x =
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n.anchor1)), f1);
+    const __m128i y =
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n.anchor2)), f2);
+    const unsigned m = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, w1), _mm_cmpeq_epi8(y, w2))));
+    if (m != 0) return p + __builtin_ctz(m);
+    p += 16;
+  }
+  return CandidateScalar(n, p, stop);
+}
+
+// The needles the AVX2 scan for several keys holds in registers; more go the SSE2 way.
+constexpr std::size_t kMostNeedlesAvx2 = 8;
+
+// The anchors of a needle, one byte each broadcast over a vector.
+struct Anchors256 {
+  __m256i want1, fold1, want2, fold2;
+  std::size_t offset1, offset2;
+};
+
+__attribute__((target("avx2"))) Anchors256 LoadAnchors256(const Needle& n) {
+  return {_mm256_set1_epi8(n.want[n.anchor1]),
+          _mm256_set1_epi8(n.fold[n.anchor1]),
+          _mm256_set1_epi8(n.want[n.anchor2]),
+          _mm256_set1_epi8(n.fold[n.anchor2]),
+          n.anchor1,
+          n.anchor2};
+}
+
+// Bit i set when the anchors match for a needle starting at q + i.
+__attribute__((target("avx2"))) inline std::uint32_t AnchorMask256(const Anchors256& a,
+                                                                   const char* q) {
+  const __m256i x =
+      _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + a.offset1)), a.fold1);
+  const __m256i y =
+      _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + a.offset2)), a.fold2);
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(
+      _mm256_and_si256(_mm256_cmpeq_epi8(x, a.want1), _mm256_cmpeq_epi8(y, a.want2))));
+}
+
+__attribute__((target("avx2"))) const char* CandidateAvx2(const Needle& n, const char* p,
+                                                          const char* stop) {
+  const Anchors256 a = LoadAnchors256(n);
+  // Two vectors a round keep the loop's own cost below the loads'.
+  while (stop - p >= 64) {
+    const std::uint32_t m0 = AnchorMask256(a, p);
+    const std::uint32_t m1 = AnchorMask256(a, p + 32);
+    if ((m0 | m1) != 0) return m0 != 0 ? p + __builtin_ctz(m0) : p + 32 + __builtin_ctz(m1);
+    p += 64;
+  }
+  while (stop - p >= 32) {
+    const std::uint32_t m = AnchorMask256(a, p);
+    if (m != 0) return p + __builtin_ctz(m);
+    p += 32;
+  }
+  return CandidateScalar(n, p, stop);
+}
+
+__attribute__((target("avx2"))) const char* CandidateOfAnyAvx2(const std::vector<Needle>& needles,
+                                                               const char* p, const char* stop) {
+  Anchors256 anchors[kMostNeedlesAvx2];
+  const std::size_t count = needles.size();
+  for (std::size_t i = 0; i < count; ++i)
+    anchors[i] = LoadAnchors256(needles[i]);
+  while (stop - p >= 32) {
+    std::uint32_t m = 0;
+    for (std::size_t i = 0; i < count; ++i)
+      m |= AnchorMask256(anchors[i], p);
+    if (m != 0) return p + __builtin_ctz(m);
+    p += 32;
+  }
+  return p;
+}
+
+const char* CandidateOfAnySse2(const std::vector<Needle>& needles, const char* p,
+                               const char* stop) {
+  while (stop - p >= 16) {
+    unsigned m = 0;
+    for (const Needle& n : needles) {
+      const __m128i x =
+          _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n.anchor1)),
+                       _mm_set1_epi8(n.fold[n.anchor1]));
+      const __m128i y =
+          _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n.anchor2)),
+                       _mm_set1_epi8(n.fold[n.anchor2]));
+      m |= static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(n.want[n.anchor1])),
+                                          _mm_cmpeq_epi8(y, _mm_set1_epi8(n.want[n.anchor2])))));
+    }
+    if (m != 0) return p + __builtin_ctz(m);
+    p += 16;
+  }
+  return p;
+}
+
+BlockScan ScanBlockSse2(const char* begin, const char* end) {
+  if (Irregular(begin, end)) return {begin, false};
+  const bool firstBare = BareLf(begin, begin);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  __m128i bare = zero;
+  const char* p = begin + 1;
+  // Each round looks at one byte before and after its 16 (a CR's LF, an LF's CR).
+  while (end - p >= 17) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    const __m128i prev = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 1));
+    const __m128i odd =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, zero), _mm_cmpeq_epi8(v, ctrlZ)),
+                     _mm_andnot_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(v, cr)));
+    bare = _mm_or_si128(bare, _mm_andnot_si128(_mm_cmpeq_epi8(prev, cr), _mm_cmpeq_epi8(v, lf)));
+    const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(odd));
+    if (m != 0) return {p + __builtin_ctz(m), firstBare || _mm_movemask_epi8(bare) != 0};
+    p += 16;
+  }
+  return ScanBlockScalar(begin, p, end, firstBare || _mm_movemask_epi8(bare) != 0);
+}
+
+__attribute__((target("avx2"))) BlockScan ScanBlockAvx2(const char* begin, const char* end) {
+  if (Irregular(begin, end)) return {begin, false};
+  const bool firstBare = BareLf(begin, begin);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i ctrlZ = _mm256_set1_epi8(kCtrlZ);
+  const __m256i cr = _mm256_set1_epi8('\r');
+  const __m256i lf = _mm256_set1_epi8('\n');
+  __m256i bare = zero;
+  const char* p = begin + 1;
+  while (end - p >= 33) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
+    const __m256i prev = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p - 1));
+    const __m256i odd =
+        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, zero), _mm256_cmpeq_epi8(v, ctrlZ)),
+                        _mm256_andnot_si256(_mm256_cmpeq_epi8(next, lf), _mm256_cmpeq_epi8(v, cr)));
+    bare = _mm256_or_si256(
+        bare, _mm256_andnot_si256(_mm256_cmpeq_epi8(prev, cr), _mm256_cmpeq_epi8(v, lf)));
+    const std::uint32_t m = static_cast<std::uint32_t>(_mm256_movemask_epi8(odd));
+    if (m != 0) return {p + __builtin_ctz(m), firstBare || _mm256_movemask_epi8(bare) != 0};
+    p += 32;
+  }
+  return ScanBlockScalar(begin, p, end, firstBare || _mm256_movemask_epi8(bare) != 0);
+}
+
+// Lines are short, so one vector from the end usually finds the line start.
+const char* LastLfSse2(const char* begin, const char* p) {
+  const __m128i lf = _mm_set1_epi8('\n');
+  while (p - begin >= 16) {
+    p -= 16;
+    const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), lf)));
+    if (m != 0) return p + 31 - __builtin_clz(m);
+  }
+  return LastLfScalar(begin, p);
+}
+
+#endif  // NARVO_X86_SIMD
+
+}  // namespace
+
+Needle MakeNeedle(std::string_view lowerTerm, Encoding encoding) {
+  Needle n;
+  // A keyword counts only up to its first NUL, and a line never holds a line
+  // end or an end mark, so a keyword with one is never found.
+  lowerTerm = lowerTerm.substr(0, lowerTerm.find('\0'));
+  n.want.assign(lowerTerm);
+  n.fold.assign(lowerTerm.size(), '\0');
+  if (lowerTerm.empty() || lowerTerm.find_first_of("\r\n\x1a") != std::string_view::npos) {
+    n.never = true;
+    n.want.assign(1, '\0');
+    n.fold.assign(1, '\0');
+    return n;
+  }
+  const std::uint32_t* frequency = encoding == Encoding::Utf8 ? kUtf8Frequency : kShiftJisFrequency;
+  std::vector<double> weight(lowerTerm.size());
+  for (std::size_t i = 0; i < lowerTerm.size(); i += CharLength(lowerTerm, i, encoding)) {
+    // Only a byte standing as a character of its own is folded (in UTF-8 that is every ASCII byte).
+    const std::size_t length = CharLength(lowerTerm, i, encoding);
+    const auto c = static_cast<unsigned char>(lowerTerm[i]);
+    if (length == 1 && IsLowerLetter(c)) n.fold[i] = 0x20;
+    // The line is lower-cased where the keyword is: an upper-case letter there never matches.
+    if (length == 1 && IsUpperLetter(c)) n.never = true;
+  }
+  for (std::size_t i = 0; i < lowerTerm.size(); ++i) {
+    const auto c = static_cast<unsigned char>(lowerTerm[i]);
+    weight[i] = frequency[c] + (n.fold[i] != 0 ? frequency[c - 0x20] : 0);
+  }
+  std::size_t best = 0;
+  for (std::size_t i = 1; i < weight.size(); ++i) {
+    if (weight[i] < weight[best]) best = i;
+  }
+  std::size_t second = best;
+  for (std::size_t i = 0; i < weight.size(); ++i) {
+    if (i != best && (second == best || weight[i] < weight[second])) second = i;
+  }
+  n.anchor1 = best;
+  n.anchor2 = second;
+  n.frequency = second == best ? weight[best] : weight[best] * weight[second] / (1 << 20);
+  return n;
+}
+
+bool NeedleAt(const Needle& needle, const char* p) {
+  const std::size_t size = needle.want.size();
+  for (std::size_t k = 0; k < size; ++k) {
+    if (static_cast<char>(p[k] | needle.fold[k]) != needle.want[k]) return false;
+  }
+  return true;
+}
+
+const char* NextCandidate(const Needle& needle, const char* begin, const char* end) {
+  const std::size_t size = needle.want.size();
+  if (needle.never || end - begin < static_cast<std::ptrdiff_t>(size)) return end;
+  const char* const stop = end - size + 1;
+#if NARVO_X86_SIMD
+  const char* c =
+      HasAvx2() ? CandidateAvx2(needle, begin, stop) : CandidateSse2(needle, begin, stop);
+#else
+  const char* c = CandidateScalar(needle, begin, stop);
+#endif
+  return c == stop ? end : c;
+}
+
+const char* NextCandidateOfAny(const std::vector<Needle>& needles, const char* begin,
+                               const char* end) {
+  if (needles.size() == 1) return NextCandidate(needles.front(), begin, end);
+  std::size_t longest = 0;
+  for (const Needle& n : needles) {
+    if (n.want.size() > longest) longest = n.want.size();
+  }
+  const char* p = begin;
+#if NARVO_X86_SIMD
+  // Whole vectors only where every needle fits; the rest goes one byte at a time.
+  if (end - begin >= static_cast<std::ptrdiff_t>(longest)) {
+    const char* const stop = end - longest + 1;
+    p = HasAvx2() && needles.size() <= kMostNeedlesAvx2 ? CandidateOfAnyAvx2(needles, begin, stop)
+                                                        : CandidateOfAnySse2(needles, begin, stop);
+  }
+#endif
+  for (; p < end; ++p) {
+    for (const Needle& n : needles) {
+      if (!n.never && end - p >= static_cast<std::ptrdiff_t>(n.want.size()) && AnchorsAt(n, p)) {
+        return p;
+      }
+    }
+  }
+  return end;
+}
+
+const char* LastLf(const char* begin, const char* end) {
+#if NARVO_X86_SIMD
+  return LastLfSse2(begin, end);
+#else
+  return LastLfScalar(begin, end);
+#endif
+}
+
+BlockScan ScanBlock(const char* begin, const char* end) {
+  if (begin == end) return {end, false};
+#if NARVO_X86_SIMD
+  return HasAvx2() ? ScanBlockAvx2(begin, end) : ScanBlockSse2(begin, end);
+#else
+  return ScanBlockScalar(begin, begin, end, false);
+#endif
+}
+
+}  // namespace narvo

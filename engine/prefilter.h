@@ -1,0 +1,54 @@
+// Raw-byte scans over a whole read buffer: where could a keyword start, and
+// where does a block hold a byte the fast path must not handle itself. They may
+// report a candidate that is no occurrence, never miss one; the matcher decides.
+// The scans use SSE2 or AVX2 where the processor has them, memchr elsewhere.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "helpers/text.h"
+
+namespace narvo {
+
+// A keyword in the form the buffer scans compare bytes with.
+struct Needle {
+  std::string want;         // the lower-cased keyword's bytes
+  std::string fold;         // per byte 0x20 where a letter matches either case, else 0
+  std::size_t anchor1 = 0;  // offsets of the keyword's two rarest bytes
+  std::size_t anchor2 = 0;
+  double frequency = 1.0;  // how often the two anchors may meet in a line, for choosing
+  bool never = false;      // no line can hold it (empty, or a byte a line never has)
+};
+
+// The needle for a keyword lower-cased in the data's encoding; only letters
+// standing as characters of their own fold (in Shift-JIS, not trail bytes).
+Needle MakeNeedle(std::string_view lowerTerm, Encoding encoding);
+
+// True when the needle's bytes stand at p (p has at least want.size() bytes).
+bool NeedleAt(const Needle& needle, const char* p);
+
+// The first c in [begin, end) where the needle's anchors match and the needle
+// fits before end; end when there is none.
+const char* NextCandidate(const Needle& needle, const char* begin, const char* end);
+
+// The same for several needles at once (none of them never): the first c where any may start.
+const char* NextCandidateOfAny(const std::vector<Needle>& needles, const char* begin,
+                               const char* end);
+
+// The last LF in [begin, end), or nullptr when there is none.
+const char* LastLf(const char* begin, const char* end);
+
+// What ScanBlock found.
+struct BlockScan {
+  const char* irregular;  // first NUL, Ctrl-Z or CR not followed by LF; the end when none
+  bool bareLf;            // an LF before irregular may lack its CR (false: every one has it)
+};
+
+// Looks once at a block that starts at a line start for the bytes the line
+// reader treats specially.
+BlockScan ScanBlock(const char* begin, const char* end);
+
+}  // namespace narvo

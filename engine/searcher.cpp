@@ -1,0 +1,298 @@
+#include "engine/searcher.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "engine/matcher.h"
+#include "engine/narvo_engine.h"
+#include "engine/prefilter.h"
+#include "helpers/encoding.h"
+#include "helpers/failure.h"
+#include "helpers/output.h"
+
+namespace narvo {
+
+namespace {
+
+// A buffer smaller than this only costs reads; the tests use tiny ones on purpose.
+constexpr std::size_t kMinimumBuffer = 1;
+
+// The data encoding of one input and the keywords prepared for it.
+struct DataState {
+  bool decided = false;
+  Encoding encoding = Encoding::ShiftJis;
+  Matcher matcher;
+};
+
+// The native mode knows only Shift-JIS. On a UTF-8 console every line before
+// the first byte >= 0x80 is ASCII, which the keywords as typed match exactly
+// as converted ones would, so the typed ones serve until the decision.
+void StartData(DataState* d, const SearchSetup& setup) {
+  d->decided = !setup.consoleUtf8;
+  d->encoding = setup.consoleUtf8 ? Encoding::Utf8 : Encoding::ShiftJis;
+  d->matcher = MakeMatcher(setup.terms, setup.excludeMode, d->encoding);
+}
+
+// Looks at a block just read; true when it decided the input's encoding.
+bool DecideData(DataState* d, const SearchSetup& setup, std::string_view block) {
+  if (d->decided) return false;
+  const std::size_t high = FirstHighByte(block);
+  if (high == std::string_view::npos) return false;
+  d->decided = true;
+  d->encoding = DecideDataEncoding(block.substr(high));
+  d->matcher =
+      MakeMatcher(KeywordsForData(setup.terms, true, d->encoding), setup.excludeMode, d->encoding);
+  return true;
+}
+
+bool WrittenInUtf8(const SearchSetup& setup, const DataState& d) {
+  return setup.consoleUtf8 && d.encoding == Encoding::ShiftJis;
+}
+
+// One fast search; plain record, driven by the functions below.
+struct Search {
+  const SearchSetup* setup = nullptr;
+  DataState data;
+  KeywordSet keys;
+  Printer printer;
+  LineReader lineReader;  // for the lines the buffer scans leave to it
+  SearchOutcome outcome;
+  // The last selected line, while it is still in the buffer: the last line of [lastBegin, lastEnd).
+  const char* lastBegin = nullptr;
+  const char* lastEnd = nullptr;
+  Encoding lastEncoding = Encoding::ShiftJis;
+  bool inputEnded = false;  // an end mark ended the input
+};
+
+void PrepareKeywords(Search* s) {
+  s->keys = MakeKeywordSet(s->data.matcher);
+  s->printer.toUtf8 = WrittenInUtf8(*s->setup, s->data);
+}
+
+void Select(Search* s, const char* begin, const char* end, bool bareLf) {
+  if (begin == end) return;
+  PrintLines(&s->printer, begin, end, bareLf);
+  s->lastBegin = begin;
+  s->lastEnd = end;
+  s->lastEncoding = s->data.encoding;
+}
+
+// Copies the last selected line out of the buffer before the buffer changes.
+void KeepLastMatch(Search* s) {
+  if (s->lastBegin == nullptr) return;
+  const char* end = s->lastEnd - 1;  // its LF
+  const char* lf = LastLf(s->lastBegin, end);
+  const char* begin = lf == nullptr ? s->lastBegin : lf + 1;
+  if (end > begin && end[-1] == '\r') --end;
+  s->outcome.lastMatch.assign(begin, end);
+  s->outcome.lastMatchEncoding = s->lastEncoding;
+  s->lastBegin = s->lastEnd = nullptr;
+}
+
+// The start of the line holding at; floor is a line start at or before it.
+const char* LineStart(const char* floor, const char* at) {
+  const char* lf = LastLf(floor, at);
+  return lf == nullptr ? floor : lf + 1;
+}
+
+// The line's text: without its LF, and without the CR before it.
+const char* TextEnd(const char* lineBegin, const char* lineEnd) {
+  const char* end = lineEnd - 1;
+  return end > lineBegin && end[-1] == '\r' ? end - 1 : end;
+}
+
+// Include mode over whole clean lines: each candidate of the rarest keyword
+// that proves an occurrence settles its line, whose other keywords are then
+// looked for in that line only.
+void SearchIncluding(Search* s, const char* p, const char* end, bool bareLf) {
+  const Needle& first = s->keys.needles[s->keys.primary];
+  const Encoding encoding = s->keys.encoding;
+  const char* floor = p;
+  while (p < end) {
+    const char* c = NextCandidate(first, p, end);
+    if (c == end) return;
+    if (!NeedleAt(first, c)) {
+      p = c + 1;
+      continue;
+    }
+    const char* lineBegin = LineStart(floor, c);
+    floor = lineBegin;
+    if (!StartsCharacter(lineBegin, c, encoding)) {
+      p = c + 1;
+      continue;
+    }
+    const char* lineEnd = static_cast<const char*>(std::memchr(c, '\n', end - c)) + 1;
+    const char* textEnd = TextEnd(lineBegin, lineEnd);
+    bool all = true;
+    for (std::size_t k = 0; all && k < s->keys.needles.size(); ++k) {
+      if (k != s->keys.primary)
+        all = LineContains(s->keys.needles[k], lineBegin, textEnd, encoding);
+    }
+    if (all) Select(s, lineBegin, lineEnd, bareLf);
+    p = floor = lineEnd;
+  }
+}
+
+// Exclude mode over whole clean lines: one pass for all keywords; the lines
+// between two lines with an occurrence go out as one stretch.
+void SearchExcluding(Search* s, const char* p, const char* end, bool bareLf) {
+  const std::vector<Needle>& needles = s->keys.findable;
+  const Encoding encoding = s->keys.encoding;
+  const char* floor = p;
+  const char* kept = p;  // start of the lines not yet excluded
+  while (p < end) {
+    const char* c = NextCandidateOfAny(needles, p, end);
+    if (c == end) break;
+    bool found = false;
+    for (const Needle& n : needles) {
+      if (end - c >= static_cast<std::ptrdiff_t>(n.want.size()) && NeedleAt(n, c)) {
+        found = true;
+        break;
+      }
+    }
+    if (!found) {
+      p = c + 1;
+      continue;
+    }
+    const char* lineBegin = LineStart(floor, c);
+    floor = lineBegin;
+    if (!StartsCharacter(lineBegin, c, encoding)) {
+      p = c + 1;
+      continue;
+    }
+    Select(s, kept, lineBegin, bareLf);
+    p = floor = kept = static_cast<const char*>(std::memchr(c, '\n', end - c)) + 1;
+  }
+  Select(s, kept, end, bareLf);
+}
+
+void SearchCleanLines(Search* s, const char* begin, const char* end, bool bareLf) {
+  if (begin == end) return;
+  if (s->keys.excludeMode || s->keys.needles.empty()) {
+    SearchExcluding(s, begin, end, bareLf);
+  } else {
+    SearchIncluding(s, begin, end, bareLf);
+  }
+}
+
+// The lines of [begin, end) the way the straightforward search reads them.
+void SearchByLineReader(Search* s, const char* begin, const char* end) {
+  std::string_view rest(begin, end - begin);
+  InitLineReader(
+      &s->lineReader,
+      [&rest](char* buffer, std::size_t size, platform::IoError*) {
+        const std::size_t n = size < rest.size() ? size : rest.size();
+        std::memcpy(buffer, rest.data(), n);
+        rest.remove_prefix(n);
+        return static_cast<std::ptrdiff_t>(n);
+      },
+      rest.size());
+  std::string line;
+  while (ReadLine(&s->lineReader, &line)) {
+    if (!LineSelected(s->data.matcher, line)) continue;
+    PrintLine(&s->printer, line);
+    s->outcome.lastMatch = line;
+    s->outcome.lastMatchEncoding = s->data.encoding;
+    s->lastBegin = s->lastEnd = nullptr;
+  }
+  if (s->lineReader.endMarked) s->inputEnded = true;
+}
+
+// [p, end) starts at a line start and ends after an LF or at the end of the data.
+void SearchRegion(Search* s, const char* p, const char* end) {
+  const char* linesEnd = end;
+  if (p < end && end[-1] != '\n') linesEnd = LineStart(p, end);
+  while (p < linesEnd && !s->inputEnded) {
+    const BlockScan scan = ScanBlock(p, linesEnd);
+    const char* lineBegin = scan.irregular == linesEnd ? linesEnd : LineStart(p, scan.irregular);
+    SearchCleanLines(s, p, lineBegin, scan.bareLf);
+    if (lineBegin == linesEnd) break;
+    const char* lineEnd =
+        static_cast<const char*>(std::memchr(scan.irregular, '\n', linesEnd - scan.irregular)) + 1;
+    SearchByLineReader(s, lineBegin, lineEnd);
+    p = lineEnd;
+  }
+  // A last line without a line end.
+  if (!s->inputEnded && linesEnd < end) SearchByLineReader(s, linesEnd, end);
+}
+
+}  // namespace
+
+SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read,
+                           const ByteSink& sink) {
+  Search s;
+  s.setup = &setup;
+  s.printer.sink = sink;
+  StartData(&s.data, setup);
+  PrepareKeywords(&s);
+  std::vector<char> buffer(setup.bufferSize < kMinimumBuffer ? kMinimumBuffer : setup.bufferSize);
+  std::size_t held = 0;  // the start of a line not yet complete, kept at the front
+  bool dataEnded = false;
+  while (!dataEnded && !s.inputEnded) {
+    // A line longer than the buffer makes it grow until the line fits.
+    if (held == buffer.size()) buffer.resize(buffer.size() * 2);
+    platform::IoError error;
+    const std::ptrdiff_t n = read(buffer.data() + held, buffer.size() - held, &error);
+    if (n < 0) FailIo(error);
+    if (n == 0) {
+      dataEnded = true;
+    } else {
+      if (DecideData(&s.data, setup, std::string_view(buffer.data() + held, n))) {
+        PrepareKeywords(&s);
+      }
+      held += static_cast<std::size_t>(n);
+    }
+    const char* begin = buffer.data();
+    const char* end = begin + held;
+    if (!dataEnded) {
+      const char* lf = LastLf(begin, end);
+      if (lf == nullptr) continue;
+      end = lf + 1;
+    }
+    SearchRegion(&s, begin, end);
+    FlushPrinter(&s.printer);
+    KeepLastMatch(&s);
+    held -= static_cast<std::size_t>(end - begin);
+    std::memmove(buffer.data(), end, held);
+  }
+  return s.outcome;
+}
+
+SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& read,
+                                 const ByteSink& sink) {
+  DataState data;
+  StartData(&data, setup);
+  LineReader reader;
+  InitLineReader(
+      &reader,
+      [&](char* buffer, std::size_t size, platform::IoError* error) {
+        const std::ptrdiff_t n = read(buffer, size, error);
+        if (n > 0) DecideData(&data, setup, std::string_view(buffer, n));
+        return n;
+      },
+      setup.bufferSize);
+  SearchOutcome outcome;
+  std::string line;
+  while (ReadLine(&reader, &line)) {
+    if (!LineSelected(data.matcher, line)) continue;
+    sink(WrittenInUtf8(setup, data) ? ShiftJisToUtf8(line) : line);
+    sink("\r\n");
+    outcome.lastMatch = line;
+    outcome.lastMatchEncoding = data.encoding;
+  }
+  return outcome;
+}
+
+std::string SearchInput(const platform::Input& input) {
+  SearchState& state = State();
+  SearchSetup setup;
+  setup.terms = state.terms;
+  setup.excludeMode = state.excludeMode;
+  setup.consoleUtf8 = ConsoleEncoding() == Encoding::Utf8;
+  SearchOutcome outcome = SearchStream(setup, InputReadFunction(input),
+                                       [](std::string_view bytes) { WriteBytes(bytes); });
+  state.lastMatchEncoding = outcome.lastMatchEncoding;
+  return std::move(outcome.lastMatch);
+}
+
+}  // namespace narvo

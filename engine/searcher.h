@@ -1,0 +1,44 @@
+// The searcher: reads an input into a reused buffer, finds the selected lines
+// with the buffer scans and hands them to the printer. Lines holding a NUL, an
+// end mark or a lone CR, and a last line without a line end, go through the
+// line reader and LineSelected instead, which define what the searcher does.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/printer.h"
+#include "helpers/line_reader.h"
+#include "helpers/text.h"
+#include "platform/platform.h"
+
+namespace narvo {
+
+// What a search looks for and how its input and output are encoded.
+struct SearchSetup {
+  std::vector<std::string> terms;  // keywords as typed, in the console's encoding
+  bool excludeMode = false;
+  bool consoleUtf8 = false;          // decide each input's data encoding; write lines in UTF-8
+  std::size_t bufferSize = 1 << 18;  // the read buffer; it grows to hold the longest line
+};
+
+// The outcome of a search.
+struct SearchOutcome {
+  std::string lastMatch;  // the last line written, without its line end; empty when none
+  Encoding lastMatchEncoding = Encoding::ShiftJis;  // the data encoding it was read in
+};
+
+// Searches the input read delivers and writes the selected lines to sink.
+SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read,
+                           const ByteSink& sink);
+
+// The same result line by line, the straightforward way: the reference for SearchStream.
+SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& read,
+                                 const ByteSink& sink);
+
+// Searches input with the run's keywords and modes, writes to standard output,
+// records the last line's data encoding in State() and returns the last line.
+std::string SearchInput(const platform::Input& input);
+
+}  // namespace narvo

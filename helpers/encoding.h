@@ -1,0 +1,39 @@
+// The data encoding of an input on a UTF-8 console, and the conversions that
+// follow from it: keywords typed in UTF-8 become CP932 for Shift-JIS data, and
+// selected Shift-JIS lines become UTF-8 as they are written.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "helpers/text.h"
+
+namespace narvo {
+
+// Index of the first byte >= 0x80 in text, or npos when it is all ASCII.
+std::size_t FirstHighByte(std::string_view text);
+
+// True when text is valid UTF-8; a sequence cut short by the end of text is allowed.
+bool IsUtf8Prefix(std::string_view text);
+
+// The data encoding for an input whose first byte >= 0x80 starts block (the
+// rest of the read block that holds it): UTF-8 for a byte-order mark or valid
+// UTF-8, Shift-JIS otherwise.
+Encoding DecideDataEncoding(std::string_view block);
+
+// keyword (UTF-8, as typed) in CP932; false when CP932 lacks one of its
+// characters, also where iconv would fall back to an ASCII byte (¥, ‾).
+bool KeywordToCp932(std::string_view keyword, std::string* converted);
+
+// The keywords as they are searched for in data of dataEncoding: unchanged,
+// except on a UTF-8 console in Shift-JIS data, where each is converted and one
+// CP932 cannot hold becomes empty (an empty keyword is never found).
+std::vector<std::string> KeywordsForData(const std::vector<std::string>& typed, bool consoleUtf8,
+                                         Encoding dataEncoding);
+
+// Shift-JIS text in UTF-8, bytes that do not decode kept as they are.
+std::string ShiftJisToUtf8(std::string_view text);
+
+}  // namespace narvo

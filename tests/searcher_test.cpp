@@ -1,0 +1,227 @@
+// The fast searcher against the straightforward one, on random data made to
+// hit the traps: trail bytes that look like letters or a backslash, lone lead
+// bytes, lone CRs, LF-only lines, end marks, NULs, lines longer than the
+// buffer, and UTF-8 next to Shift-JIS. Both must write the same bytes and
+// report the same last line.
+//
+// NARVO_DIFF_SECONDS=600 runs the comparison for that long instead of a fixed
+// number of rounds; NARVO_DIFF_SEED picks the first seed.
+#include "engine/searcher.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "helpers/encoding.h"
+#include "platform/platform.h"
+
+namespace narvo {
+namespace {
+
+using Random = std::mt19937;
+
+// Pieces data is made of; the more often a piece is listed, the more often it comes.
+const std::vector<std::string> kPieces = {
+    "a",
+    "A",
+    "k",
+    "K",
+    "s",
+    "z",
+    "Z",
+    "0",
+    "4",
+    "1",
+    ",",
+    ",",
+    "\"",
+    " ",
+    "\\",
+    "|",
+    "\x83\x41",  // ア: trail byte 'A'
+    "\x8e\x61",  // 至: trail byte 'a'
+    "\x96\x6b",  // 北: trail byte 'k'
+    "\x95\x5c",  // 表: trail byte backslash
+    "\x83\x40",
+    "\x8c\x46",
+    "\x8c\x66",
+    "\x91\xe5",
+    "\x8d\xe3",
+    "\x8c\xa7",
+    "\x83\x8c",
+    "\xe0\x40",
+    "\x81\x81",
+    "\x83",
+    "\x8c",
+    "\xe0",  // lone lead bytes
+    "\xb1",
+    "\xde",  // half-width kana
+    "\xe3\x81\x82",
+    "\xe9\x98\xaa",
+    "\xc3\xa9",
+    "\x98",
+    "\xe3",  // UTF-8, whole and broken
+    "\r\n",
+    "\r\n",
+    "\r\n",
+    "\r\n",
+    "\n",
+    "\n",
+    "\r",
+    "\x1a",
+    std::string(1, '\0'),
+};
+
+// Keywords are made of the pieces before the line ends.
+constexpr std::size_t kKeywordPieces = 39;
+
+std::size_t Pick(Random& random, std::size_t n) {
+  return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+}
+
+std::string RandomData(Random& random) {
+  std::string data;
+  const std::size_t pieces = Pick(random, 4) == 0 ? Pick(random, 2000) : Pick(random, 200);
+  // Some inputs leave out the rare bytes, so they do not end every input early.
+  const bool plain = Pick(random, 2) == 0;
+  for (std::size_t i = 0; i < pieces; ++i) {
+    const std::string& piece = kPieces[Pick(random, kPieces.size())];
+    if (plain && (piece == "\x1a" || piece == std::string(1, '\0') || piece == "\r")) continue;
+    data += piece;
+  }
+  return data;
+}
+
+std::string FlipCase(Random& random, std::string text) {
+  for (char& c : text) {
+    if (((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) && Pick(random, 2) == 0) c ^= 0x20;
+  }
+  return text;
+}
+
+// A keyword: mostly a stretch of the data (so that lines are found), sometimes pieces.
+std::string RandomKeyword(Random& random, const std::string& data) {
+  std::string keyword;
+  if (!data.empty() && Pick(random, 3) != 0) {
+    const std::size_t at = Pick(random, data.size());
+    keyword = data.substr(at, 1 + Pick(random, 5));
+  } else {
+    for (std::size_t n = 1 + Pick(random, 3); n > 0; --n)
+      keyword += kPieces[Pick(random, kKeywordPieces)];
+  }
+  // Keywords come from the command line: no NUL, rarely a line end.
+  keyword = keyword.substr(0, keyword.find('\0'));
+  return FlipCase(random, keyword.empty() ? "a" : keyword);
+}
+
+// A read function handing out data in pieces of random length.
+ReadFunction ChunkedReader(const std::string& data, unsigned seed) {
+  auto random = std::make_shared<Random>(seed);
+  auto offset = std::make_shared<std::size_t>(0);
+  return [&data, random, offset](char* buffer, std::size_t size, platform::IoError*) {
+    const std::size_t left = data.size() - *offset;
+    const std::size_t n = std::min({size, left, 1 + Pick(*random, 1 << 12)});
+    std::copy_n(data.data() + *offset, n, buffer);
+    *offset += n;
+    return static_cast<std::ptrdiff_t>(n);
+  };
+}
+
+// On a UTF-8 console the encoding is decided by the read block holding the
+// first byte >= 0x80, and the two searchers cut blocks differently; a BOM or a
+// byte no UTF-8 text starts with, put there, makes the decision the same for both.
+void SettleEncoding(Random& random, std::string* data) {
+  const std::size_t high = FirstHighByte(*data);
+  if (high == std::string::npos) return;
+  data->insert(high, Pick(random, 2) == 0 ? "\xef\xbb\xbf" : "\x83\x41");
+}
+
+struct Round {
+  SearchSetup setup;
+  std::string data;
+};
+
+Round RandomRound(Random& random) {
+  static const std::size_t kBufferSizes[] = {1, 2, 3, 5, 8, 13, 64, 100, 4096, 1 << 18};
+  Round r;
+  r.data = RandomData(random);
+  r.setup.consoleUtf8 = Pick(random, 3) == 0;
+  if (r.setup.consoleUtf8) SettleEncoding(random, &r.data);
+  r.setup.excludeMode = Pick(random, 3) == 0;
+  r.setup.bufferSize = kBufferSizes[Pick(random, std::size(kBufferSizes))];
+  for (std::size_t n = 1 + Pick(random, 3); n > 0; --n) {
+    std::string keyword = RandomKeyword(random, r.data);
+    // Typed on a UTF-8 console, a keyword taken from Shift-JIS data is UTF-8.
+    std::string typed;
+    if (r.setup.consoleUtf8 && platform::ConvertText("CP932", "UTF-8", keyword, false, &typed) &&
+        Pick(random, 2) == 0) {
+      keyword = typed;
+    }
+    r.setup.terms.push_back(keyword);
+  }
+  return r;
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : bytes) {
+    if (c >= 0x20 && c < 0x7f && c != '\\') {
+      hex += static_cast<char>(c);
+    } else {
+      hex += "\\x";
+      hex += digits[c >> 4];
+      hex += digits[c & 15];
+    }
+  }
+  return hex;
+}
+
+// Runs one round through both searchers; true when they agree.
+bool Agree(unsigned seed) {
+  Random random(seed);
+  const Round r = RandomRound(random);
+  std::string fast, straight;
+  const SearchOutcome a =
+      SearchStream(r.setup, ChunkedReader(r.data, seed), [&](std::string_view b) { fast += b; });
+  const SearchOutcome b = SearchStreamByLine(r.setup, ChunkedReader(r.data, seed + 1),
+                                             [&](std::string_view b) { straight += b; });
+  std::string keywords;
+  for (const std::string& t : r.setup.terms)
+    keywords += " [" + Hex(t) + "]";
+  SCOPED_TRACE("seed " + std::to_string(seed) + (r.setup.excludeMode ? " exclude" : " include") +
+               (r.setup.consoleUtf8 ? " utf8-console" : "") + " buffer " +
+               std::to_string(r.setup.bufferSize) + keywords + "\ndata: " + Hex(r.data));
+  EXPECT_EQ(Hex(fast), Hex(straight));
+  EXPECT_EQ(Hex(a.lastMatch), Hex(b.lastMatch));
+  // Before the decision every line is ASCII, and its encoding does not matter.
+  if (FirstHighByte(a.lastMatch) != std::string::npos) {
+    EXPECT_EQ(a.lastMatchEncoding, b.lastMatchEncoding);
+  }
+  return fast == straight && a.lastMatch == b.lastMatch;
+}
+
+TEST(SearchStream, WritesWhatTheLineByLineSearchWrites) {
+  const char* seconds = std::getenv("NARVO_DIFF_SECONDS");
+  const char* firstSeed = std::getenv("NARVO_DIFF_SEED");
+  unsigned seed = firstSeed ? static_cast<unsigned>(std::strtoul(firstSeed, nullptr, 10)) : 1;
+  const auto until =
+      std::chrono::steady_clock::now() + std::chrono::seconds(seconds ? std::atoi(seconds) : 0);
+  unsigned rounds = 0;
+  do {
+    for (int i = 0; i < 3000; ++i, ++rounds) {
+      if (!Agree(seed++)) return;
+    }
+  } while (std::chrono::steady_clock::now() < until);
+  std::printf("%u rounds agreed\n", rounds);
+}
+
+}  // namespace
+}  // namespace narvo
