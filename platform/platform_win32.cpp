@@ -66,12 +66,28 @@ struct LowerTable {
 
 LowerTable lowerTable;
 
+// True when text is exactly one character the ANSI code page defines.
+bool IsOneCharacter(const char* text, int size) {
+  WCHAR wide[2];
+  return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, size, wide, 2) == 1;
+}
+
+// The lower-case form of the character text[0..size), or false when
+// CharLowerBuffA has nothing that is again one character of the same size.
+bool LowerCharacter(char* text, int size) {
+  if (!IsOneCharacter(text, size)) return false;
+  char lower[2] = {text[0], size == 2 ? text[1] : '\0'};
+  if (CharLowerBuffA(lower, static_cast<DWORD>(size)) != static_cast<DWORD>(size)) return false;
+  if (!IsOneCharacter(lower, size)) return false;
+  std::memcpy(text, lower, static_cast<std::size_t>(size));
+  return true;
+}
+
 void PrepareSingleBytes() {
   for (int c = 0; c < 256; ++c) {
     char text[1] = {static_cast<char>(c)};
+    if (!IsDBCSLeadByte(static_cast<BYTE>(c))) LowerCharacter(text, 1);
     lowerTable.single[c] = text[0];
-    if (IsDBCSLeadByte(static_cast<BYTE>(c))) continue;
-    if (CharLowerBuffA(text, 1) == 1) lowerTable.single[c] = text[0];
   }
   lowerTable.singleReady = true;
 }
@@ -79,12 +95,9 @@ void PrepareSingleBytes() {
 void PrepareLead(unsigned char lead) {
   for (int trail = 0; trail < 256; ++trail) {
     char text[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-    unsigned short lower = static_cast<unsigned short>(lead << 8 | trail);
-    if (trail != 0 && CharLowerBuffA(text, 2) == 2 && IsDBCSLeadByte(static_cast<BYTE>(text[0]))) {
-      lower = static_cast<unsigned short>(static_cast<unsigned char>(text[0]) << 8 |
-                                          static_cast<unsigned char>(text[1]));
-    }
-    lowerTable.pair[lead][trail] = lower;
+    LowerCharacter(text, 2);
+    lowerTable.pair[lead][trail] = static_cast<unsigned short>(
+        static_cast<unsigned char>(text[0]) << 8 | static_cast<unsigned char>(text[1]));
   }
   lowerTable.pairReady[lead] = true;
 }
@@ -237,8 +250,14 @@ bool FileExists(const std::string& path, LocalTime* modified) {
   FILETIME local;
   if (!FileTimeToLocalFileTime(&found.ftLastWriteTime, &local)) return false;
   // A DOS date covers 1980..2107; a time it cannot hold means no such file.
+  // wine's FileTimeToDosDateTime lets years past 2107 wrap round to 1980, so
+  // the year is checked as well.
   WORD dosDate = 0, dosTime = 0;
   if (!FileTimeToDosDateTime(&local, &dosDate, &dosTime)) return false;
+  SYSTEMTIME calendar;
+  if (!FileTimeToSystemTime(&local, &calendar) || calendar.wYear < 1980 || calendar.wYear > 2107) {
+    return false;
+  }
   if (modified) {
     modified->year = 1980 + (dosDate >> 9);
     modified->month = (dosDate >> 5) & 0x0F;
