@@ -61,12 +61,36 @@ def read_clipboard():
     return p.stdout if p.returncode == 0 else None
 
 
+def clipboard_after_copy(expected):
+    """The clipboard once it holds expected, or what it holds after a while.
+
+    xclip and xsel exit before the copy they leave in the background has told
+    the X server that it owns the selection, so the text arrives a moment
+    after zanpo ends.
+    """
+    deadline = time.monotonic() + 5
+    while True:
+        data = read_clipboard()
+        if data == expected or time.monotonic() > deadline:
+            return data
+        time.sleep(0.05)
+
+
+def clipboard_left_alone():
+    """The clipboard after a wrong copy would have had time to arrive."""
+    time.sleep(0.5)
+    return read_clipboard()
+
+
 def set_clipboard(data):
     # xclip stays behind to serve the selection; with pipes on its output it
     # would keep them open and hang this call.
     subprocess.run(["xclip", "-i", "-selection", "clipboard"], input=data,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                    env=dict(os.environ, DISPLAY=display), check=True, timeout=30)
+    # Or a later copy could be overtaken by this one.
+    if clipboard_after_copy(data) != data:
+        raise RuntimeError("the clipboard cannot be set up with xclip")
 
 
 def as_read_back(field):
@@ -85,6 +109,12 @@ class ClipboardCase(Case):
         environment = {"DISPLAY": display} if with_display else {}
         environment.update(env or {})
         return self.run_program(self.program, *args, env=environment, **kw)
+
+    def assertClipboard(self, expected):
+        self.assertEqual(clipboard_after_copy(expected), expected)
+
+    def assertClipboardKept(self):
+        self.assertEqual(clipboard_left_alone(), b"previous")
 
     def search(self, lines, *args, **kw):
         """zanpo with args searching a file that holds lines (str or bytes, CR LF added)."""
@@ -122,7 +152,7 @@ class Fields(ClipboardCase):
                 set_clipboard(b"previous")
                 r = self.search(lines, *args)
                 self.assertOutput(r, crlf_lines(*lines))
-                self.assertEqual(read_clipboard(), as_read_back(expected))
+                self.assertClipboard(as_read_back(expected))
 
     def test_the_postal_code_of_the_last_hit(self):
         data = self.write("KEN_ALL.CSV", SAMPLE)
@@ -135,37 +165,37 @@ class Fields(ClipboardCase):
                 r = self.zanpo("/F" + native_path(data), *args, "大阪", "北区")
                 self.assertEqual(r.status, 0, r.err)
                 self.assertTrue(r.out.endswith(hits[-1] + b"\r\n"))
-                self.assertEqual(read_clipboard(), as_read_back(expected))
+                self.assertClipboard(as_read_back(expected))
 
     def test_column_zero_leaves_the_clipboard_alone(self):
         r = self.search([ZIP_LINE], "/C0", "ab")
         self.assertOutput(r, crlf_lines(ZIP_LINE))
-        self.assertEqual(read_clipboard(), b"previous")
+        self.assertClipboardKept()
 
     def test_no_selected_line_empties_the_clipboard(self):
         r = self.search([ZIP_LINE], "nowhere")
         self.assertOutput(r, b"")
-        self.assertEqual(read_clipboard(), b"")
+        self.assertClipboard(b"")
 
     def test_a_column_beyond_32_bits_copies_nothing(self):
         r = self.search([ZIP_LINE], "/C2147483648", "ab")
         self.assertEqual((r.out, r.status), (b"", 1))
         self.assertTrue(r.err.endswith(sjis("'2147483648' は整数ではありません.\r\n\r\n")), r.err)
-        self.assertEqual(read_clipboard(), b"previous")
+        self.assertClipboardKept()
 
     def test_messages_leave_the_clipboard_alone(self):
         for args in (["/Fmissing.csv", "ab"], ["/F" + native_path(self.write("e.csv", "x"))]):
             with self.subTest(args=args):
                 r = self.zanpo(*args)
                 self.assertEqual(r.status, 0)
-                self.assertEqual(read_clipboard(), b"previous")
+                self.assertClipboardKept()
 
     @unittest.skipIf(windows(), "the UTF-8 console is a POSIX mode")
     def test_utf8_console_gets_utf8_text_from_shift_jis_data(self):
         data = self.write("KEN_ALL.CSV", SAMPLE)
         r = self.zanpo("/C7", "/F" + data, "5300001", env={"LC_ALL": "ja_JP.UTF-8"})
         self.assertEqual(r.status, 0, r.err)
-        self.assertEqual(read_clipboard(), "大阪府".encode("utf-8"))
+        self.assertClipboard("大阪府".encode("utf-8"))
 
 
 @unittest.skipIf(windows(), "the Windows build uses the Win32 clipboard, not helper programs")
@@ -205,7 +235,7 @@ class Helpers(ClipboardCase):
             with self.subTest(name):
                 r = self.search(["x,1,one", "x,2,two"], "x", env=env, with_display=not unset)
                 self.assertClipboardFailure(r, crlf_lines("x,1,one", "x,2,two"))
-                self.assertEqual(read_clipboard(), b"previous")
+                self.assertClipboardKept()
 
     def test_a_helper_that_dies_unread_is_passed_over(self):
         # The line is longer than a pipe holds, so writing it to an xclip that
@@ -225,12 +255,7 @@ class Helpers(ClipboardCase):
         path = self.helper_folder(failing=("xclip",), real=("xsel",))
         r = self.search([ZIP_LINE], "ab", env={"PATH": path})
         self.assertOutput(r, crlf_lines(ZIP_LINE))
-        # xsel's parent exits before its background child owns the selection.
-        for _ in range(50):
-            if read_clipboard() == b"1234567":
-                break
-            time.sleep(0.1)
-        self.assertEqual(read_clipboard(), b"1234567")
+        self.assertClipboard(b"1234567")
 
     def test_the_error_message_follows_a_utf8_console(self):
         r = self.search(["x"], "x", env={"LC_ALL": "ja_JP.UTF-8"}, with_display=False)
