@@ -191,11 +191,22 @@ class Fields(ClipboardCase):
                 self.assertClipboardKept()
 
     @unittest.skipIf(windows(), "the UTF-8 console is a POSIX mode")
-    def test_utf8_console_gets_utf8_text_from_shift_jis_data(self):
-        data = self.write("KEN_ALL.CSV", SAMPLE)
-        r = self.zanpo("/C7", "/F" + data, "5300001", env={"LC_ALL": "ja_JP.UTF-8"})
-        self.assertEqual(r.status, 0, r.err)
-        self.assertClipboard("大阪府".encode("utf-8"))
+    def test_utf8_console_gets_utf8_text(self):
+        # あ is E3 81 82 in UTF-8; cut by the Shift-JIS rules its 0x82 would
+        # swallow the comma after it.
+        cases = [
+            (SAMPLE, "/C7", "5300001", "大阪府"),
+            (fixture("ken_sample_utf8.csv"), "/C7", "5300001", "大阪府"),
+            ("あ,x,y\r\n".encode("utf-8"), "/C2", "y", "x"),
+            ("x,あ,y\r\n".encode("cp932"), "/C2", "y", "あ"),
+        ]
+        for data, column, keyword, expected in cases:
+            with self.subTest(column=column, expected=expected, data=data[:20]):
+                set_clipboard(b"previous")
+                path = self.write("data.csv", data)
+                r = self.zanpo(column, "/F" + path, keyword, env={"LC_ALL": "ja_JP.UTF-8"})
+                self.assertEqual(r.status, 0, r.err)
+                self.assertClipboard(expected.encode("utf-8"))
 
 
 @unittest.skipIf(windows(), "the Windows build uses the Win32 clipboard, not helper programs")
