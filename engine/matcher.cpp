@@ -25,6 +25,8 @@ KeywordSet MakeKeywordSet(const Matcher& matcher) {
   KeywordSet set;
   set.excludeMode = matcher.excludeMode;
   set.encoding = matcher.encoding;
+  for (int c = 0; c < 256; ++c)
+    set.leadByte[c] = IsLeadByte(static_cast<unsigned char>(c));
   for (const std::string& term : matcher.lowerTerms) {
     set.needles.push_back(MakeNeedle(term, matcher.encoding));
     if (!set.needles.back().never) set.findable.push_back(set.needles.back());
@@ -38,20 +40,20 @@ KeywordSet MakeKeywordSet(const Matcher& matcher) {
   return set;
 }
 
-bool StartsCharacter(const char* lineBegin, const char* at, Encoding encoding) {
-  if (encoding == Encoding::Utf8) return !IsUtf8Continuation(static_cast<unsigned char>(*at));
+bool StartsCharacter(const KeywordSet& set, const char* lineBegin, const char* at) {
+  if (set.encoding == Encoding::Utf8) return !IsUtf8Continuation(static_cast<unsigned char>(*at));
   // The byte after any non-lead byte starts a character (it ends one, alone or
   // as a trail byte), and from there lead-range bytes pair off.
   const char* p = at;
-  while (p > lineBegin && IsLeadByte(static_cast<unsigned char>(p[-1])))
+  while (p > lineBegin && set.leadByte[static_cast<unsigned char>(p[-1])])
     --p;
   return (at - p) % 2 == 0;
 }
 
-bool LineContains(const Needle& needle, const char* begin, const char* end, Encoding encoding) {
+bool LineContains(const KeywordSet& set, const Needle& needle, const char* begin, const char* end) {
   for (const char* c = NextCandidate(needle, begin, end); c != end;
        c = NextCandidate(needle, c + 1, end)) {
-    if (NeedleAt(needle, c) && StartsCharacter(begin, c, encoding)) return true;
+    if (NeedleAt(needle, c) && StartsCharacter(set, begin, c)) return true;
   }
   return false;
 }

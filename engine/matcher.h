@@ -3,6 +3,7 @@
 // the KeywordSet form decides the same for lines found inside a read buffer.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -34,18 +35,20 @@ struct KeywordSet {
   std::vector<Needle> findable;  // exclude mode: the keywords a line can hold at all
   bool excludeMode = false;
   Encoding encoding = Encoding::ShiftJis;
+  std::array<bool, 256> leadByte{};  // the code page's lead bytes, asked once
 };
 
 // The keyword set for matcher's keywords.
 KeywordSet MakeKeywordSet(const Matcher& matcher);
 
-// True when a character starts at at, inside the line that starts at lineBegin.
-// Shift-JIS: an even number of lead-range bytes stands right before it (back
-// to the line start or the first other byte); UTF-8: at is no continuation byte.
-bool StartsCharacter(const char* lineBegin, const char* at, Encoding encoding);
+// True when a character of set's encoding starts at at, inside the line that
+// starts at lineBegin. Shift-JIS: an even number of lead-range bytes stands
+// right before it (back to the line start or the first other byte); UTF-8: at
+// is no continuation byte.
+bool StartsCharacter(const KeywordSet& set, const char* lineBegin, const char* at);
 
 // True when needle occurs on a character boundary of the line [begin, end),
 // which holds neither a line end nor a NUL.
-bool LineContains(const Needle& needle, const char* begin, const char* end, Encoding encoding);
+bool LineContains(const KeywordSet& set, const Needle& needle, const char* begin, const char* end);
 
 }  // namespace narvo

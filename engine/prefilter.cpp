@@ -300,6 +300,17 @@ const char* LastLfSse2(const char* begin, const char* p) {
   return LastLfScalar(begin, p);
 }
 
+__attribute__((target("avx2"))) const char* LastLfAvx2(const char* begin, const char* p) {
+  const __m256i lf = _mm256_set1_epi8('\n');
+  while (p - begin >= 32) {
+    p -= 32;
+    const std::uint32_t m = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), lf)));
+    if (m != 0) return p + 31 - __builtin_clz(m);
+  }
+  return LastLfSse2(begin, p);
+}
+
 #endif  // NARVO_X86_SIMD
 
 }  // namespace
@@ -394,7 +405,7 @@ const char* NextCandidateOfAny(const std::vector<Needle>& needles, const char* b
 
 const char* LastLf(const char* begin, const char* end) {
 #if NARVO_X86_SIMD
-  return LastLfSse2(begin, end);
+  return HasAvx2() ? LastLfAvx2(begin, end) : LastLfSse2(begin, end);
 #else
   return LastLfScalar(begin, end);
 #endif

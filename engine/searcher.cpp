@@ -106,7 +106,6 @@ const char* TextEnd(const char* lineBegin, const char* lineEnd) {
 // looked for in that line only.
 void SearchIncluding(Search* s, const char* p, const char* end, bool bareLf) {
   const Needle& first = s->keys.needles[s->keys.primary];
-  const Encoding encoding = s->keys.encoding;
   const char* floor = p;
   while (p < end) {
     const char* c = NextCandidate(first, p, end);
@@ -117,7 +116,7 @@ void SearchIncluding(Search* s, const char* p, const char* end, bool bareLf) {
     }
     const char* lineBegin = LineStart(floor, c);
     floor = lineBegin;
-    if (!StartsCharacter(lineBegin, c, encoding)) {
+    if (!StartsCharacter(s->keys, lineBegin, c)) {
       p = c + 1;
       continue;
     }
@@ -125,8 +124,7 @@ void SearchIncluding(Search* s, const char* p, const char* end, bool bareLf) {
     const char* textEnd = TextEnd(lineBegin, lineEnd);
     bool all = true;
     for (std::size_t k = 0; all && k < s->keys.needles.size(); ++k) {
-      if (k != s->keys.primary)
-        all = LineContains(s->keys.needles[k], lineBegin, textEnd, encoding);
+      if (k != s->keys.primary) all = LineContains(s->keys, s->keys.needles[k], lineBegin, textEnd);
     }
     if (all) Select(s, lineBegin, lineEnd, bareLf);
     p = floor = lineEnd;
@@ -137,7 +135,6 @@ void SearchIncluding(Search* s, const char* p, const char* end, bool bareLf) {
 // between two lines with an occurrence go out as one stretch.
 void SearchExcluding(Search* s, const char* p, const char* end, bool bareLf) {
   const std::vector<Needle>& needles = s->keys.findable;
-  const Encoding encoding = s->keys.encoding;
   const char* floor = p;
   const char* kept = p;  // start of the lines not yet excluded
   while (p < end) {
@@ -156,7 +153,7 @@ void SearchExcluding(Search* s, const char* p, const char* end, bool bareLf) {
     }
     const char* lineBegin = LineStart(floor, c);
     floor = lineBegin;
-    if (!StartsCharacter(lineBegin, c, encoding)) {
+    if (!StartsCharacter(s->keys, lineBegin, c)) {
       p = c + 1;
       continue;
     }

@@ -1,1 +1,77 @@
+#include "engine/matcher.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+
+namespace narvo {
+namespace {
+
+using namespace std::string_literals;
+
+struct LineCase {
+  std::string keyword;  // as typed
+  std::string line;
+  Encoding encoding;
+  bool found;
+};
+
+// Occurrences the buffer search must find, or refuse, exactly as the
+// character-boundary search does. Shift-JIS: ア 83 41, 至 8E 61, 熊 8C 46,
+// 掲 8C 66, 表 95 5C, 阪 8D E3 (a trail byte in the lead range), 大 91 E5.
+const LineCase kLineCases[] = {
+    {"a", "\x83\x41", Encoding::ShiftJis, false},  // trail byte 'A'
+    {"a", "\x8e\x61", Encoding::ShiftJis, false},  // trail byte 'a'
+    {"A",
+     "x\x8e\x61"
+     "a",
+     Encoding::ShiftJis, true},                     // the single 'a' after it
+    {"\\", "\x95\x5c", Encoding::ShiftJis, false},  // 0x5C as a trail byte
+    {"\\", "\x95\x5c\\", Encoding::ShiftJis, true},
+    {"\x8c\x66", "\x8c\x46", Encoding::ShiftJis, false},  // 掲 is no 熊 in another case
+    {"\x8c\x46", "\x8c\x66", Encoding::ShiftJis, false},
+    {"oap", "\x83OAP", Encoding::ShiftJis, false},  // 'O' is a trail byte
+    {"oap", "\x83\x41OaP", Encoding::ShiftJis, true},
+    {"\x40", "\x83\x40", Encoding::ShiftJis, false},             // ァ
+    {"\x40\x40", "\x83\x40\x40\x40", Encoding::ShiftJis, true},  // overlapping a refused one
+    // Lead-range bytes pair off from the last other byte: 大 阪 阪 then 阪's trail.
+    {"\x8d\xe3", "\x91\xe5\x8d\xe3\x8d\xe3", Encoding::ShiftJis, true},
+    {"\xe3\x8d", "\x91\xe5\x8d\xe3\x8d\xe3", Encoding::ShiftJis, false},
+    {"\xe3\x8d", "a\x8d\xe3\x8d\xe3", Encoding::ShiftJis, false},
+    {"\xe3\x8d", "\xe3\x8d\xe3", Encoding::ShiftJis, true},
+    {"\x83", "ab\x83", Encoding::ShiftJis, true},  // a lone lead byte at the end
+    {"\x83", "\x83\x83", Encoding::ShiftJis, true},
+    {"\x83\x83", "a\x83\x83\x83", Encoding::ShiftJis, true},
+    // UTF-8: あ E3 81 82, 阪 E9 98 AA; Shift-JIS rules would take 82 E9 as a character.
+    {"\xe9\x98\xaa", "\xe3\x81\x82\xe9\x98\xaa", Encoding::Utf8, true},
+    {"\x82\xe9", "\xe3\x81\x82\xe9\x98\xaa", Encoding::Utf8, false},
+    {"\x98\xaa", "\xe9\x98\xaa", Encoding::Utf8, false},  // starts on a continuation byte
+    {"OAP", "\xc3\xa9oap", Encoding::Utf8, true},
+    {"\xc3\xa9", "\xc3\x89", Encoding::Utf8, false},  // é and É: only ASCII folds
+    {"", "abc", Encoding::ShiftJis, false},           // an empty keyword is never found
+    {"b\nc", "abc", Encoding::ShiftJis, false},
+};
+
+TEST(KeywordSet, FindsWhatTheCharacterBoundarySearchFinds) {
+  for (const LineCase& c : kLineCases) {
+    SCOPED_TRACE(c.keyword + " in " + c.line);
+    const Matcher matcher = MakeMatcher({c.keyword}, false, c.encoding);
+    EXPECT_EQ(LineSelected(matcher, c.line), c.found);
+    const KeywordSet set = MakeKeywordSet(matcher);
+    EXPECT_EQ(LineContains(set, set.needles[0], c.line.data(), c.line.data() + c.line.size()),
+              c.found);
+  }
+}
+
+TEST(KeywordSet, SearchesFirstForTheRarestKeywordOrOneNeverFound) {
+  // Field separators fill every line of the postal data; 県 (8C A7) less so.
+  EXPECT_EQ(MakeKeywordSet(MakeMatcher({"\",\"", "\x8c\xa7"}, false, Encoding::ShiftJis)).primary,
+            1u);
+  const KeywordSet never =
+      MakeKeywordSet(MakeMatcher({"\x8c\xa7", "x\ny"}, true, Encoding::ShiftJis));
+  EXPECT_EQ(never.primary, 1u);
+  EXPECT_EQ(never.findable.size(), 1u);  // exclude mode looks only for the one that can be there
+}
+
+}  // namespace
+}  // namespace narvo

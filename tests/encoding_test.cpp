@@ -1,0 +1,89 @@
+#include "helpers/encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace narvo {
+namespace {
+
+using namespace std::string_literals;
+
+struct DecisionCase {
+  std::string block;  // from the first byte >= 0x80 to the end of its read block
+  Encoding expected;
+};
+
+TEST(DecideDataEncoding, TakesUtf8OnlyWhenTheBlockIsUtf8) {
+  const DecisionCase cases[] = {
+      {"\xe5\xa4\xa7\xe9\x98\xaa,\"x\"\r\n", Encoding::Utf8},  // 大阪
+      {"\xe5\xa4\xa7\xe9\x98", Encoding::Utf8},                // cut by the block end
+      {"\xef\xbb\xbf"
+       "abc\x83\x41",
+       Encoding::Utf8},                              // a byte-order mark decides alone
+      {"\x91\xe5\x8d\xe3", Encoding::ShiftJis},      // 大阪 in Shift-JIS
+      {"\xb1\xb2", Encoding::ShiftJis},              // half-width ｱｲ
+      {"\xe3\x81\x82\x83\x41", Encoding::ShiftJis},  // UTF-8, then not
+      {"\xe3\x81"
+       "a",
+       Encoding::ShiftJis},                      // a sequence cut short inside
+      {"\xc0\x80", Encoding::ShiftJis},          // overlong
+      {"\xed\xa0\x80", Encoding::ShiftJis},      // surrogate
+      {"\xf4\x90\x80\x80", Encoding::ShiftJis},  // beyond U+10FFFF
+      {"\xf0\x9f\x98\x80", Encoding::Utf8},
+  };
+  for (const DecisionCase& c : cases) {
+    SCOPED_TRACE(c.block);
+    EXPECT_EQ(DecideDataEncoding(c.block), c.expected);
+  }
+}
+
+TEST(FirstHighByte, FindsTheFirstByteAbove127) {
+  EXPECT_EQ(FirstHighByte("abc\r\n\x1a"), std::string::npos);
+  EXPECT_EQ(FirstHighByte("ab\x80\x81"), 2u);
+}
+
+struct KeywordCase {
+  std::string typed;  // UTF-8
+  bool converts;
+  std::string cp932;
+};
+
+TEST(KeywordToCp932, ConvertsWhatCp932HoldsAndNothingElse) {
+  const KeywordCase cases[] = {
+      {"\xe5\xa4\xa7\xe9\x98\xaa", true, "\x91\xe5\x8d\xe3"},  // 大阪
+      {"\"oap\"", true, "\"oap\""},
+      {"\xef\xbc\x8d", true, "\x81\x7c"},  // U+FF0D, as Windows writes it
+      {"\xef\xbd\x9e", true, "\x81\x60"},  // U+FF5E
+      {"\xef\xbd\xb1", true, "\xb1"},      // half-width ｱ
+      {"\xc2\xa5", false, ""},             // ¥ would become a backslash
+      {"a\xe2\x80\xbe", false, ""},        // ‾ would become a tilde
+      {"\xf0\xa0\xae\xb7", false, ""},     // 𠮷: not in CP932
+      {"\xff", false, ""},                 // not UTF-8 at all
+  };
+  for (const KeywordCase& c : cases) {
+    SCOPED_TRACE(c.typed);
+    std::string converted;
+    EXPECT_EQ(KeywordToCp932(c.typed, &converted), c.converts);
+    if (c.converts) {
+      EXPECT_EQ(converted, c.cp932);
+    }
+  }
+}
+
+TEST(KeywordsForData, ConvertsOnlyForShiftJisDataOnAUtf8Console) {
+  const std::vector<std::string> typed = {"\xe5\xa4\xa7", "\xc2\xa5"};  // 大, ¥
+  EXPECT_EQ(KeywordsForData(typed, false, Encoding::ShiftJis), typed);
+  EXPECT_EQ(KeywordsForData(typed, true, Encoding::Utf8), typed);
+  EXPECT_EQ(KeywordsForData(typed, true, Encoding::ShiftJis),
+            (std::vector<std::string>{"\x91\xe5", ""}));
+}
+
+TEST(ShiftJisToUtf8, KeepsBytesThatDoNotDecode) {
+  EXPECT_EQ(ShiftJisToUtf8("\x91\xe5\x8d\xe3\x83"), "\xe5\xa4\xa7\xe9\x98\xaa\x83");
+  EXPECT_EQ(ShiftJisToUtf8("\\~\x81\x60\r\n"), "\\~\xef\xbd\x9e\r\n");
+  EXPECT_EQ(ShiftJisToUtf8("\x83\r\n\x83\x41"), "\x83\r\n\xe3\x82\xa2");
+}
+
+}  // namespace
+}  // namespace narvo
