@@ -25,7 +25,8 @@ std::string ClipboardText(std::string_view line, std::int32_t column) {
 }  // namespace
 
 std::string ClipboardField(std::string_view line, std::int32_t column, Encoding encoding) {
-  const std::string withLead = "," + std::string(line);
+  std::string withLead(1, ',');
+  withLead.append(line);
   std::string_view w = withLead;
   // Each step moves past the next comma; once none is left w no longer
   // changes, so a huge column stops early with the same result.

@@ -5,6 +5,12 @@ it can run beside other groups, and stops it at the end; the xclip processes
 that keep serving the selection go with it. Under wine the Windows clipboard is
 handed to the same X server when DISPLAY is set, so the cases run there too,
 except those about the POSIX helper programs.
+
+Wine's clipboard lives in the desktop process of a wine server, which connects
+to the display of the first program that starts it and quits a moment after
+the last program ends. So under wine the group has a wine prefix of its own
+(no other suite's server can hold the clipboard on another display) and keeps
+a wine program running until it ends.
 """
 
 import os
@@ -14,7 +20,7 @@ import tempfile
 import time
 import unittest
 
-from harness import Case, crlf_lines, fixture, native_path, sjis, windows
+from harness import CONFIG, Case, crlf_lines, fixture, native_path, sjis, windows
 
 SAMPLE = fixture("ken_sample.csv")
 ZIP_LINE = '1,"ab","1234567","cd"'
@@ -22,6 +28,9 @@ CLIPBOARD_FAILURE = sjis("クリップボードを開くことができません
 
 display = None
 xvfb = None
+wine_env = {}  # what every wine program of the group gets: its prefix
+wine_keeper = None
+wine_folder = None
 
 
 def setUpModule():
@@ -46,9 +55,41 @@ def setUpModule():
         xvfb.wait()
         raise unittest.SkipTest("Xvfb did not start")
     display = ":" + number
+    if windows():
+        start_wine()
+
+
+def start_wine():
+    global wine_keeper, wine_folder
+    wine_folder = tempfile.mkdtemp(prefix="narvo-wine-")
+    wine_env["WINEPREFIX"] = os.path.join(wine_folder, "prefix")
+    environment = dict(os.environ, DISPLAY=display, WINEDEBUG="-all", LANG="ja_JP.UTF-8",
+                       LC_ALL="ja_JP.UTF-8", **wine_env)
+    # cmd.exe waits for commands on its standard input until the group closes it.
+    wine_keeper = subprocess.Popen(CONFIG["emulator"].split(";") + ["cmd.exe"],
+                                   stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL, env=environment)
+
+
+def stop_wine():
+    environment = dict(os.environ, **wine_env)
+    if wine_keeper is not None:
+        wine_keeper.stdin.close()
+        try:
+            wine_keeper.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            wine_keeper.kill()
+            wine_keeper.wait()
+    wineserver = shutil.which("wineserver")
+    if wineserver:
+        subprocess.run([wineserver, "-k"], env=environment, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+    shutil.rmtree(wine_folder, ignore_errors=True)
 
 
 def tearDownModule():
+    if wine_folder is not None:
+        stop_wine()
     if xvfb is not None:
         xvfb.terminate()
         xvfb.wait(timeout=30)
@@ -106,7 +147,7 @@ class ClipboardCase(Case):
         set_clipboard(b"previous")
 
     def zanpo(self, *args, env=None, with_display=True, **kw):
-        environment = {"DISPLAY": display} if with_display else {}
+        environment = dict(wine_env, DISPLAY=display) if with_display else dict(wine_env)
         environment.update(env or {})
         return self.run_program(self.program, *args, env=environment, **kw)
 
@@ -144,9 +185,12 @@ class Fields(ClipboardCase):
             (["a,,c"], ["/C2", "a"], ""),
             (['"'], ["/V", "#"], ""),  # one double quote: first and last byte at once
             (two_fields_each, ["/C2", "x"], "2"),  # several hits: the last one counts
-            ([b"a\0b,c"], ["/C1", "a"], "a"),  # the text ends at its first NUL
             (["1,2,大阪府,4"], ["/C3", "1"], "大阪府"),
         ]
+        if not windows():
+            # The text ends at its first NUL, as Windows programs read the
+            # text item; wine hands X11 every byte of the item instead.
+            cases.append(([b"a\0b,c"], ["/C1", "a"], "a"))
         for lines, args, expected in cases:
             with self.subTest(lines=lines, args=args):
                 set_clipboard(b"previous")
