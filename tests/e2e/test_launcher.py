@@ -8,11 +8,10 @@ screen prints the same four, so they are read from there.
 import os
 import re
 import shutil
-import subprocess
 import time
 import unittest
 
-from harness import Case, crlf_lines, sjis, windows
+from harness import Case, sjis, windows
 
 ADDRESS_LINE = re.compile(rb"^ {19}(\S+)\r$", re.M)
 
