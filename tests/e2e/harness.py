@@ -116,6 +116,17 @@ class Case(unittest.TestCase):
             environment["LC_ALL"] = "C"
         if env:
             environment.update(env)
+        if windows():
+            # A program that starts the wine session passes its output handles on to
+            # the session's own processes, which hold them until the session ends: a
+            # pipe would not reach its end before then, and the clipboard goes with
+            # the session. Files are read once the program itself has ended.
+            with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+                p = subprocess.run(command, input=stdin, stdout=stdout or out, stderr=err,
+                                   cwd=cwd or self.dir, env=environment, timeout=timeout)
+                out.seek(0)
+                err.seek(0)
+                return Result(b"" if stdout else out.read(), err.read(), p.returncode)
         p = subprocess.run(command, input=stdin, stdout=stdout or subprocess.PIPE,
                            stderr=subprocess.PIPE, cwd=cwd or self.dir, env=environment,
                            timeout=timeout)
