@@ -25,18 +25,26 @@ std::string ClipboardText(std::string_view line, std::int32_t column) {
 }  // namespace
 
 std::string ClipboardField(std::string_view line, std::int32_t column, Encoding encoding) {
-  std::string withLead(1, ',');
-  withLead.append(line);
-  std::string_view w = withLead;
-  // Each step moves past the next comma; once none is left w no longer
-  // changes, so a huge column stops early with the same result.
-  for (std::int32_t k = 0; k < column; ++k) {
-    const std::size_t p = Position(",", w, encoding);
-    if (p == 0) break;
-    w.remove_prefix(p);
+  if (column <= 0) return std::string();
+  // A comma after the first NUL is never found, as with Position. The line is
+  // cut there once and each character is looked at once: asking Position for
+  // every field rescanned the rest of the line for its NUL each time, which
+  // made a long line of commas with /C2147483647 take hours.
+  std::string_view w = line.substr(0, line.find('\0'));
+  const auto nextComma = [&w, encoding] {
+    for (std::size_t i = 0; i < w.size(); i += CharLength(w, i, encoding)) {
+      if (w[i] == ',') return i;
+    }
+    return std::string_view::npos;
+  };
+  // w starts at field 1; each step moves past the next comma, and once none
+  // is left w no longer changes, so a huge column stops early.
+  std::size_t comma = nextComma();
+  for (std::int32_t k = 1; k < column && comma != std::string_view::npos; ++k) {
+    w.remove_prefix(comma + 1);
+    comma = nextComma();
   }
-  const std::size_t p = Position(",", w, encoding);
-  std::string_view field = p == 0 ? line : w.substr(0, p - 1);
+  std::string_view field = comma == std::string_view::npos ? line : w.substr(0, comma);
   if (!field.empty() && field.front() == '"' && field.back() == '"') {
     field = field.size() == 1 ? std::string_view() : field.substr(1, field.size() - 2);
   }
