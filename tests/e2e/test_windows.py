@@ -9,7 +9,9 @@ Under wine the clipboard reaches X through the desktop process of the wine sessi
 it takes the DISPLAY of the program that started the session and ends about a second
 after the session's last program. So every program here runs on this group's own
 Xvfb, and when ctest gives the group a wine prefix of its own (WINEPREFIX), the
-module waits for that prefix's previous session to end first.
+module waits for that prefix's previous session to end first and last. Outside such a
+session (zanpo run from a Unix shell) the copied text is gone about a second after
+zanpo.exe ends; a wine program that stays open, such as a cmd window, keeps it.
 """
 
 import os
