@@ -238,54 +238,105 @@ const char* CandidateOfAnySse2(const std::vector<Needle>& needles, const char* p
   return p;
 }
 
+// The block scans look at 64 bytes a round through bit masks: a CR must have
+// an LF in the next bit, an LF a CR in the bit before; the round's last CR
+// waits for the next round's first byte.
+struct Masks64 {
+  std::uint64_t cr, lf, odd;  // odd: NUL and Ctrl-Z
+};
+
+// Finishes a round: the irregular byte or the LF without CR it shows, if any.
+inline bool Settle(const Masks64& m, const char* p, std::uint64_t* crBefore, BlockScan* scan) {
+  if (*crBefore != 0 && (m.lf & 1) == 0) {
+    scan->irregular = p - 1;
+    return true;
+  }
+  const std::uint64_t loneCr = m.cr & ~(m.lf >> 1) & ~(std::uint64_t{1} << 63);
+  const std::uint64_t irregular = m.odd | loneCr;
+  scan->bareLf = scan->bareLf || (m.lf & ~((m.cr << 1) | *crBefore)) != 0;
+  *crBefore = m.cr >> 63;
+  if (irregular == 0) return false;
+  scan->irregular = p + __builtin_ctzll(irregular);
+  return true;
+}
+
+// The bytes after the last whole round, one at a time.
+BlockScan ScanTail(const char* begin, const char* p, const char* end, std::uint64_t crBefore,
+                   BlockScan scan) {
+  if (crBefore != 0 && (p == end || *p != '\n')) return {p - 1, scan.bareLf};
+  return ScanBlockScalar(begin, p, end, scan.bareLf);
+}
+
 BlockScan ScanBlockSse2(const char* begin, const char* end) {
-  if (Irregular(begin, end)) return {begin, false};
-  const bool firstBare = BareLf(begin, begin);
   const __m128i zero = _mm_setzero_si128();
   const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
-  __m128i bare = zero;
-  const char* p = begin + 1;
-  // Each round looks at one byte before and after its 16 (a CR's LF, an LF's CR).
-  while (end - p >= 17) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-    const __m128i prev = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 1));
-    const __m128i odd =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, zero), _mm_cmpeq_epi8(v, ctrlZ)),
-                     _mm_andnot_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(v, cr)));
-    bare = _mm_or_si128(bare, _mm_andnot_si128(_mm_cmpeq_epi8(prev, cr), _mm_cmpeq_epi8(v, lf)));
-    const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(odd));
-    if (m != 0) return {p + __builtin_ctz(m), firstBare || _mm_movemask_epi8(bare) != 0};
-    p += 16;
+  BlockScan scan{end, false};
+  std::uint64_t crBefore = 0;
+  const char* p = begin;
+  for (; end - p >= 64; p += 64) {
+    Masks64 m{0, 0, 0};
+    for (int k = 0; k < 4; ++k) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+      const auto bits = [k](int mask) {
+        return static_cast<std::uint64_t>(static_cast<unsigned>(mask)) << (16 * k);
+      };
+      m.cr |= bits(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
+      m.lf |= bits(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+      m.odd |=
+          bits(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, zero), _mm_cmpeq_epi8(v, ctrlZ))));
+    }
+    if (Settle(m, p, &crBefore, &scan)) return scan;
   }
-  return ScanBlockScalar(begin, p, end, firstBare || _mm_movemask_epi8(bare) != 0);
+  return ScanTail(begin, p, end, crBefore, scan);
 }
 
 __attribute__((target("avx2"))) BlockScan ScanBlockAvx2(const char* begin, const char* end) {
-  if (Irregular(begin, end)) return {begin, false};
-  const bool firstBare = BareLf(begin, begin);
   const __m256i zero = _mm256_setzero_si256();
   const __m256i ctrlZ = _mm256_set1_epi8(kCtrlZ);
   const __m256i cr = _mm256_set1_epi8('\r');
   const __m256i lf = _mm256_set1_epi8('\n');
-  __m256i bare = zero;
-  const char* p = begin + 1;
-  while (end - p >= 33) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
-    const __m256i prev = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p - 1));
-    const __m256i odd =
-        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, zero), _mm256_cmpeq_epi8(v, ctrlZ)),
-                        _mm256_andnot_si256(_mm256_cmpeq_epi8(next, lf), _mm256_cmpeq_epi8(v, cr)));
-    bare = _mm256_or_si256(
-        bare, _mm256_andnot_si256(_mm256_cmpeq_epi8(prev, cr), _mm256_cmpeq_epi8(v, lf)));
-    const std::uint32_t m = static_cast<std::uint32_t>(_mm256_movemask_epi8(odd));
-    if (m != 0) return {p + __builtin_ctz(m), firstBare || _mm256_movemask_epi8(bare) != 0};
-    p += 32;
+  const char* p = begin;
+  // Text of CR LF lines alone passes a cheaper test first, four vectors a
+  // round: every LF has a CR before it, no CR lacks its LF (the byte after a
+  // lone CR fails the first part), no NUL, no end mark. The first round that
+  // fails, and what is left after the last whole one, get the exact look.
+  if (p < end && *p != '\0' && *p != kCtrlZ && *p != '\r' && *p != '\n') {
+    ++p;
+    for (; end - p >= 128; p += 128) {
+      __m256i odd = zero;
+      for (int k = 0; k < 4; ++k) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k));
+        const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k - 1));
+        odd = _mm256_or_si256(
+            odd, _mm256_or_si256(
+                     _mm256_xor_si256(_mm256_cmpeq_epi8(v, lf), _mm256_cmpeq_epi8(before, cr)),
+                     _mm256_or_si256(_mm256_cmpeq_epi8(v, zero), _mm256_cmpeq_epi8(v, ctrlZ))));
+      }
+      if (!_mm256_testz_si256(odd, odd)) break;
+    }
   }
-  return ScanBlockScalar(begin, p, end, firstBare || _mm256_movemask_epi8(bare) != 0);
+  BlockScan scan{end, false};
+  std::uint64_t crBefore = p > begin && p[-1] == '\r';
+  for (; end - p >= 64; p += 64) {
+    const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    auto join = [](int low, int high) {
+      return static_cast<std::uint64_t>(static_cast<std::uint32_t>(low)) |
+             static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32;
+    };
+    const Masks64 m{join(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v0, cr)),
+                         _mm256_movemask_epi8(_mm256_cmpeq_epi8(v1, cr))),
+                    join(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v0, lf)),
+                         _mm256_movemask_epi8(_mm256_cmpeq_epi8(v1, lf))),
+                    join(_mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v0, zero),
+                                                              _mm256_cmpeq_epi8(v0, ctrlZ))),
+                         _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v1, zero),
+                                                              _mm256_cmpeq_epi8(v1, ctrlZ))))};
+    if (Settle(m, p, &crBefore, &scan)) return scan;
+  }
+  return ScanTail(begin, p, end, crBefore, scan);
 }
 
 // Lines are short, so one vector from the end usually finds the line start.

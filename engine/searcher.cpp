@@ -1,6 +1,7 @@
 #include "engine/searcher.h"
 
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 #include "engine/matcher.h"
@@ -222,24 +223,31 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read,
   s.printer.sink = sink;
   StartData(&s.data, setup);
   PrepareKeywords(&s);
-  std::vector<char> buffer(setup.bufferSize < kMinimumBuffer ? kMinimumBuffer : setup.bufferSize);
+  // Left uninitialised: every byte is read into before it is looked at.
+  std::size_t size = setup.bufferSize < kMinimumBuffer ? kMinimumBuffer : setup.bufferSize;
+  std::unique_ptr<char[]> buffer(new char[size]);
   std::size_t held = 0;  // the start of a line not yet complete, kept at the front
   bool dataEnded = false;
   while (!dataEnded && !s.inputEnded) {
     // A line longer than the buffer makes it grow until the line fits.
-    if (held == buffer.size()) buffer.resize(buffer.size() * 2);
+    if (held == size) {
+      std::unique_ptr<char[]> larger(new char[size * 2]);
+      std::memcpy(larger.get(), buffer.get(), held);
+      buffer = std::move(larger);
+      size *= 2;
+    }
     platform::IoError error;
-    const std::ptrdiff_t n = read(buffer.data() + held, buffer.size() - held, &error);
+    const std::ptrdiff_t n = read(buffer.get() + held, size - held, &error);
     if (n < 0) FailIo(error);
     if (n == 0) {
       dataEnded = true;
     } else {
-      if (DecideData(&s.data, setup, std::string_view(buffer.data() + held, n))) {
+      if (DecideData(&s.data, setup, std::string_view(buffer.get() + held, n))) {
         PrepareKeywords(&s);
       }
       held += static_cast<std::size_t>(n);
     }
-    const char* begin = buffer.data();
+    const char* begin = buffer.get();
     const char* end = begin + held;
     if (!dataEnded) {
       const char* lf = LastLf(begin, end);
@@ -250,7 +258,7 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read,
     FlushPrinter(&s.printer);
     KeepLastMatch(&s);
     held -= static_cast<std::size_t>(end - begin);
-    std::memmove(buffer.data(), end, held);
+    std::memmove(buffer.get(), end, held);
   }
   return s.outcome;
 }

@@ -1,0 +1,64 @@
+#include "engine/prefilter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace narvo {
+namespace {
+
+// Clean CR LF lines long enough for several vector rounds, with one byte put
+// in at every offset: the scans work in rounds, so the offsets next to a
+// round's edges are where they can go wrong.
+std::string Lines() {
+  std::string text;
+  for (int i = 0; i < 12; ++i)
+    text += "27127,\"53000\",\"\x91\xe5\x8d\xe3\"\r\n";
+  return text;
+}
+
+TEST(ScanBlock, FindsTheFirstByteTheLineReaderTreatsSpecially) {
+  const std::string clean = Lines();
+  const BlockScan none = ScanBlock(clean.data(), clean.data() + clean.size());
+  EXPECT_EQ(none.irregular, clean.data() + clean.size());
+  EXPECT_FALSE(none.bareLf);
+  for (const std::string& odd : {std::string(1, '\0'), std::string("\x1a"), std::string("\r")}) {
+    for (std::size_t at = 0; at < clean.size(); ++at) {
+      // Anything put between a CR and its LF makes that CR the first lone one.
+      if (clean[at] == '\n') continue;
+      std::string text = clean;
+      text.insert(at, odd);
+      SCOPED_TRACE(testing::Message() << "byte " << int(odd[0]) << " at " << at);
+      EXPECT_EQ(ScanBlock(text.data(), text.data() + text.size()).irregular, text.data() + at);
+    }
+  }
+}
+
+TEST(ScanBlock, TellsWhetherAnLfLacksItsCr) {
+  const std::string clean = Lines();
+  for (std::size_t at = 0; at <= clean.size(); ++at) {
+    if (at > 0 && clean[at - 1] == '\r') continue;  // that would make a CR LF of a lone CR
+    std::string text = clean;
+    text.insert(at, "\n");
+    SCOPED_TRACE(at);
+    const BlockScan scan = ScanBlock(text.data(), text.data() + text.size());
+    EXPECT_EQ(scan.irregular, text.data() + text.size());
+    EXPECT_TRUE(scan.bareLf);
+  }
+}
+
+TEST(LastLf, FindsTheLastLineEndBefore) {
+  const std::string text = Lines();
+  for (std::size_t end = 0; end <= text.size(); ++end) {
+    const std::size_t expected = text.rfind('\n', end == 0 ? 0 : end - 1);
+    const char* lf = LastLf(text.data(), text.data() + end);
+    if (end == 0 || expected == std::string::npos) {
+      EXPECT_EQ(lf, nullptr) << end;
+    } else {
+      EXPECT_EQ(lf, text.data() + expected) << end;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace narvo
