@@ -18,7 +18,8 @@ def main():
     sjis = lines("ken_sample.csv", 300)
     utf8 = lines("ken_sample_utf8.csv", 300)
     osaka, kita = "大阪".encode("cp932"), "北区".encode("cp932")
-    seeds = {"params": [], "line_reader": [], "matcher": [], "clipboard_field": []}
+    seeds = {"params": [], "line_reader": [], "matcher": [], "clipboard_field": [],
+             "searcher": [], "encoding": []}
 
     for i, line in enumerate(sjis[:40:4]):
         fields = line.split(b",")
@@ -43,6 +44,19 @@ def main():
         seeds["clipboard_field"].append(bytes([i & 3, i]) + line)
     seeds["clipboard_field"].append(b"\x00\x03" + b'1,"ab","1234567","cd"')
     seeds["clipboard_field"].append(b"\x00\x02" + b"\x83,a,\x00,b")
+
+    for n, (flags, terms, rows) in enumerate((
+            (0, [osaka, kita], sjis), (1, [osaka], sjis), (2, ["大阪".encode()], utf8),
+            (2, ["北区".encode()], sjis), (3, [b"a", "ｵｵｻｶ".encode()], utf8),
+            (0, [b'"0600000"'], sjis))):
+        body = b"\r\n".join(rows[:20]) + (b"\r\n" if n % 2 else b"\n\x1a")
+        seeds["searcher"].append(bytes([flags, n, n * 7, 3]) + b"".join(t + b"\n" for t in terms)
+                                 + b"\n" + body)
+
+    for line in sjis[:10] + utf8[:10]:
+        seeds["encoding"].append(line)
+    seeds["encoding"] += [b"\xef\xbb\xbf" + sjis[3], "大阪"[:1].encode()[:2], b"\xed\xa0\x80",
+                          b"\xf4\x90\x80\x80", b"\xe0\x9f", b"\xc0\xaf"]
 
     for target, items in seeds.items():
         folder = os.path.join(out, target)

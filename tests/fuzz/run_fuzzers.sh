@@ -8,7 +8,7 @@ seconds=$2
 shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(params line_reader matcher clipboard_field)
+[ ${#targets[@]} -gt 0 ] || targets=(params line_reader matcher clipboard_field searcher encoding)
 
 python3 "$here/make_seeds.py" "$build/fuzz-seeds"
 mkdir -p "$build/fuzz-artifacts"

@@ -1,0 +1,80 @@
+// The fast searcher (SearchStream) against the line-by-line reference
+// (SearchStreamByLine): same bytes written, same last line, same encoding,
+// for random keywords, both modes, Shift-JIS and UTF-8 data, tiny buffers and
+// short reads.
+//
+// Input: byte 0 flags (bit 0 exclude, bit 1 UTF-8 console), byte 1 the buffer
+// size, bytes 2-3 the read-size seed, then up to four keywords each ended by
+// LF, an empty one (a lone LF) ending the list; the rest is the data.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "engine/searcher.h"
+#include "helpers/encoding.h"
+
+namespace {
+
+// Hands out data in reads of pseudo-random length.
+narvo::ReadFunction ShortReads(std::string_view data, std::uint32_t seed) {
+  return [data, seed, offset = std::size_t{0}](char* buffer, std::size_t room,
+                                               platform::IoError*) mutable {
+    seed ^= seed << 13;
+    seed ^= seed >> 17;
+    seed ^= seed << 5;
+    const std::size_t n = std::min({room, data.size() - offset, std::size_t{1} + seed % 97});
+    std::memcpy(buffer, data.data() + offset, n);
+    offset += n;
+    return static_cast<std::ptrdiff_t>(n);
+  };
+}
+
+// On a UTF-8 console the encoding is decided on the read block holding the
+// first byte >= 0x80, and the two searchers cut their blocks differently. The
+// decision is theirs alike only when every block would give it: a byte-order
+// mark, UTF-8 up to the end, or a first byte no UTF-8 text starts with.
+bool DecisionIsCertain(std::string_view data) {
+  const std::size_t high = narvo::FirstHighByte(data);
+  if (high == std::string_view::npos) return true;
+  const std::string_view rest = data.substr(high);
+  return rest.substr(0, 3) == "\xEF\xBB\xBF" || narvo::IsUtf8Prefix(rest) ||
+         !narvo::IsUtf8Prefix(rest.substr(0, 1));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  if (size < 4) return 0;
+  narvo::SearchSetup setup;
+  setup.excludeMode = bytes[0] & 1;
+  setup.consoleUtf8 = bytes[0] & 2;
+  static const std::size_t kBufferSizes[] = {1, 2, 3, 5, 8, 13, 64, 100, 4096, 1 << 18};
+  setup.bufferSize = kBufferSizes[bytes[1] % std::size(kBufferSizes)];
+  const std::uint32_t seed = 0x9E3779B9u ^ (static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3]);
+  std::string_view rest(reinterpret_cast<const char*>(bytes + 4), size - 4);
+  while (setup.terms.size() < 4) {
+    const std::size_t lf = rest.find('\n');
+    if (lf == std::string_view::npos) break;
+    const std::string_view term = rest.substr(0, lf);
+    rest.remove_prefix(lf + 1);
+    if (term.empty()) break;
+    // A keyword comes from the command line: it never holds a NUL.
+    setup.terms.emplace_back(term.substr(0, term.find('\0')));
+  }
+  if (setup.terms.empty()) return 0;
+  const std::string_view data = rest;
+
+  std::string fast, reference;
+  const narvo::SearchOutcome a = narvo::SearchStream(
+      setup, ShortReads(data, seed), [&fast](std::string_view b) { fast.append(b); });
+  const narvo::SearchOutcome b = narvo::SearchStreamByLine(
+      setup, ShortReads(data, seed), [&reference](std::string_view b) { reference.append(b); });
+  if (setup.consoleUtf8 && !DecisionIsCertain(data)) return 0;
+  if (fast != reference || a.lastMatch != b.lastMatch) std::abort();
+  if (!a.lastMatch.empty() && a.lastMatchEncoding != b.lastMatchEncoding) std::abort();
+  return 0;
+}
