@@ -129,12 +129,12 @@ const char* LastLfScalar(const char* begin, const char* p) {
   return nullptr;
 }
 
-#if NARVO_X86_SIMD
-
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
+ScanLevel& CurrentLevel() {
+  static ScanLevel level = WidestScanLevel();
+  return level;
 }
+
+#if NARVO_X86_SIMD
 
 const char* CandidateSse2(const Needle& n, const char* p, const char* stop) {
   const __m128i w1 = _mm_set1_epi8(n.want[n.anchor1]);
@@ -419,12 +419,20 @@ const char* NextCandidate(const Needle& needle, const char* begin, const char* e
   const std::size_t size = needle.want.size();
   if (needle.never || end - begin < static_cast<std::ptrdiff_t>(size)) return end;
   const char* const stop = end - size + 1;
+  const char* c;
+  switch (CurrentLevel()) {
 #if NARVO_X86_SIMD
-  const char* c =
-      HasAvx2() ? CandidateAvx2(needle, begin, stop) : CandidateSse2(needle, begin, stop);
-#else
-  const char* c = CandidateScalar(needle, begin, stop);
+    case ScanLevel::Avx2:
+      c = CandidateAvx2(needle, begin, stop);
+      break;
+    case ScanLevel::Sse2:
+      c = CandidateSse2(needle, begin, stop);
+      break;
 #endif
+    default:
+      c = CandidateScalar(needle, begin, stop);
+      break;
+  }
   return c == stop ? end : c;
 }
 
@@ -438,10 +446,11 @@ const char* NextCandidateOfAny(const std::vector<Needle>& needles, const char* b
   const char* p = begin;
 #if NARVO_X86_SIMD
   // Whole vectors only where every needle fits; the rest goes one byte at a time.
-  if (end - begin >= static_cast<std::ptrdiff_t>(longest)) {
+  if (end - begin >= static_cast<std::ptrdiff_t>(longest) && CurrentLevel() != ScanLevel::Plain) {
     const char* const stop = end - longest + 1;
-    p = HasAvx2() && needles.size() <= kMostNeedlesAvx2 ? CandidateOfAnyAvx2(needles, begin, stop)
-                                                        : CandidateOfAnySse2(needles, begin, stop);
+    p = CurrentLevel() == ScanLevel::Avx2 && needles.size() <= kMostNeedlesAvx2
+            ? CandidateOfAnyAvx2(needles, begin, stop)
+            : CandidateOfAnySse2(needles, begin, stop);
   }
 #endif
   for (; p < end; ++p) {
@@ -455,20 +464,42 @@ const char* NextCandidateOfAny(const std::vector<Needle>& needles, const char* b
 }
 
 const char* LastLf(const char* begin, const char* end) {
+  switch (CurrentLevel()) {
 #if NARVO_X86_SIMD
-  return HasAvx2() ? LastLfAvx2(begin, end) : LastLfSse2(begin, end);
-#else
-  return LastLfScalar(begin, end);
+    case ScanLevel::Avx2:
+      return LastLfAvx2(begin, end);
+    case ScanLevel::Sse2:
+      return LastLfSse2(begin, end);
 #endif
+    default:
+      return LastLfScalar(begin, end);
+  }
 }
 
 BlockScan ScanBlock(const char* begin, const char* end) {
   if (begin == end) return {end, false};
+  switch (CurrentLevel()) {
 #if NARVO_X86_SIMD
-  return HasAvx2() ? ScanBlockAvx2(begin, end) : ScanBlockSse2(begin, end);
-#else
-  return ScanBlockScalar(begin, begin, end, false);
+    case ScanLevel::Avx2:
+      return ScanBlockAvx2(begin, end);
+    case ScanLevel::Sse2:
+      return ScanBlockSse2(begin, end);
 #endif
+    default:
+      return ScanBlockScalar(begin, begin, end, false);
+  }
+}
+
+ScanLevel WidestScanLevel() {
+#if NARVO_X86_SIMD
+  return __builtin_cpu_supports("avx2") ? ScanLevel::Avx2 : ScanLevel::Sse2;
+#else
+  return ScanLevel::Plain;
+#endif
+}
+
+void UseScanLevel(ScanLevel level) {
+  CurrentLevel() = level < WidestScanLevel() ? level : WidestScanLevel();
 }
 
 }  // namespace narvo

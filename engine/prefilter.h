@@ -13,6 +13,16 @@
 
 namespace narvo {
 
+// How wide the scans go: plain loops (and memchr), SSE2 or AVX2 vectors.
+enum class ScanLevel { Plain, Sse2, Avx2 };
+
+// The widest level this processor runs.
+ScanLevel WidestScanLevel();
+
+// Makes the scans use level, or the widest there is when that is narrower
+// (they start at the widest; the tests run each level).
+void UseScanLevel(ScanLevel level);
+
 // A keyword in the form the buffer scans compare bytes with.
 struct Needle {
   std::string want;         // the lower-cased keyword's bytes

@@ -17,47 +17,64 @@ std::string Lines() {
   return text;
 }
 
-TEST(ScanBlock, FindsTheFirstByteTheLineReaderTreatsSpecially) {
-  const std::string clean = Lines();
-  const BlockScan none = ScanBlock(clean.data(), clean.data() + clean.size());
-  EXPECT_EQ(none.irregular, clean.data() + clean.size());
-  EXPECT_FALSE(none.bareLf);
-  for (const std::string& odd : {std::string(1, '\0'), std::string("\x1a"), std::string("\r")}) {
-    for (std::size_t at = 0; at < clean.size(); ++at) {
-      // Anything put between a CR and its LF makes that CR the first lone one.
-      if (clean[at] == '\n') continue;
-      std::string text = clean;
-      text.insert(at, odd);
-      SCOPED_TRACE(testing::Message() << "byte " << int(odd[0]) << " at " << at);
-      EXPECT_EQ(ScanBlock(text.data(), text.data() + text.size()).irregular, text.data() + at);
-    }
+// Runs check at every scan level this processor has.
+template <typename Check>
+void AtEveryLevel(Check check) {
+  for (int level = 0; level <= static_cast<int>(WidestScanLevel()); ++level) {
+    SCOPED_TRACE(testing::Message() << "level " << level);
+    UseScanLevel(static_cast<ScanLevel>(level));
+    check();
   }
+  UseScanLevel(WidestScanLevel());
+}
+
+TEST(ScanBlock, FindsTheFirstByteTheLineReaderTreatsSpecially) {
+  AtEveryLevel([] {
+    const std::string clean = Lines();
+    const BlockScan none = ScanBlock(clean.data(), clean.data() + clean.size());
+    EXPECT_EQ(none.irregular, clean.data() + clean.size());
+    EXPECT_FALSE(none.bareLf);
+    for (const std::string& odd : {std::string(1, '\0'), std::string("\x1a"), std::string("\r")}) {
+      for (std::size_t at = 0; at < clean.size(); ++at) {
+        // Anything put between a CR and its LF makes that CR the first lone one.
+        if (clean[at] == '\n') continue;
+        std::string text = clean;
+        text.insert(at, odd);
+        SCOPED_TRACE(testing::Message() << "byte " << int(odd[0]) << " at " << at);
+        EXPECT_EQ(ScanBlock(text.data(), text.data() + text.size()).irregular, text.data() + at);
+      }
+    }
+  });
 }
 
 TEST(ScanBlock, TellsWhetherAnLfLacksItsCr) {
-  const std::string clean = Lines();
-  for (std::size_t at = 0; at <= clean.size(); ++at) {
-    if (at > 0 && clean[at - 1] == '\r') continue;  // that would make a CR LF of a lone CR
-    std::string text = clean;
-    text.insert(at, "\n");
-    SCOPED_TRACE(at);
-    const BlockScan scan = ScanBlock(text.data(), text.data() + text.size());
-    EXPECT_EQ(scan.irregular, text.data() + text.size());
-    EXPECT_TRUE(scan.bareLf);
-  }
+  AtEveryLevel([] {
+    const std::string clean = Lines();
+    for (std::size_t at = 0; at <= clean.size(); ++at) {
+      if (at > 0 && clean[at - 1] == '\r') continue;  // that would make a CR LF of a lone CR
+      std::string text = clean;
+      text.insert(at, "\n");
+      SCOPED_TRACE(at);
+      const BlockScan scan = ScanBlock(text.data(), text.data() + text.size());
+      EXPECT_EQ(scan.irregular, text.data() + text.size());
+      EXPECT_TRUE(scan.bareLf);
+    }
+  });
 }
 
 TEST(LastLf, FindsTheLastLineEndBefore) {
-  const std::string text = Lines();
-  for (std::size_t end = 0; end <= text.size(); ++end) {
-    const std::size_t expected = text.rfind('\n', end == 0 ? 0 : end - 1);
-    const char* lf = LastLf(text.data(), text.data() + end);
-    if (end == 0 || expected == std::string::npos) {
-      EXPECT_EQ(lf, nullptr) << end;
-    } else {
-      EXPECT_EQ(lf, text.data() + expected) << end;
+  AtEveryLevel([] {
+    const std::string text = Lines();
+    for (std::size_t end = 0; end <= text.size(); ++end) {
+      const std::size_t expected = text.rfind('\n', end == 0 ? 0 : end - 1);
+      const char* lf = LastLf(text.data(), text.data() + end);
+      if (end == 0 || expected == std::string::npos) {
+        EXPECT_EQ(lf, nullptr) << end;
+      } else {
+        EXPECT_EQ(lf, text.data() + expected) << end;
+      }
     }
-  }
+  });
 }
 
 }  // namespace
