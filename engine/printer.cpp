@@ -8,36 +8,21 @@ namespace narvo {
 
 namespace {
 
-// Converting a stretch of several lines at once gives the bytes converting
-// them one by one would: CR and LF are never part of a Shift-JIS character.
-void Emit(Printer* p, std::string_view bytes) {
+// Hands bytes on: to the sink, or to the stretch the next flush converts.
+// Converting many lines at once gives the bytes converting them one by one
+// would (CR and LF are never part of a Shift-JIS character) for far fewer
+// calls of the converter.
+void Put(Printer* p, std::string_view bytes) {
   if (bytes.empty()) return;
   if (p->toUtf8) {
-    p->sink(ShiftJisToUtf8(bytes));
+    p->toConvert.append(bytes);
   } else {
     p->sink(bytes);
   }
 }
 
-}  // namespace
-
-void PrintLines(Printer* p, const char* begin, const char* end, bool bareLf) {
-  if (begin == end) return;
-  if (begin != p->runEnd) {
-    FlushPrinter(p);
-    p->runBegin = begin;
-  }
-  p->runEnd = end;
-  p->runBareLf = p->runBareLf || bareLf;
-}
-
-void PrintLine(Printer* p, std::string_view line) {
-  FlushPrinter(p);
-  Emit(p, line);
-  p->sink("\r\n");
-}
-
-void FlushPrinter(Printer* p) {
+// Puts the queued lines.
+void EndRun(Printer* p) {
   const char* begin = p->runBegin;
   const char* const end = p->runEnd;
   p->runBegin = p->runEnd = nullptr;
@@ -48,13 +33,38 @@ void FlushPrinter(Printer* p) {
     for (const char* lf = begin; (lf = static_cast<const char*>(std::memchr(lf, '\n', end - lf)));
          ++lf) {
       if (lf == begin || lf[-1] != '\r') {
-        Emit(p, std::string_view(begin, lf - begin));
-        p->sink("\r\n");
+        Put(p, std::string_view(begin, lf - begin));
+        Put(p, "\r\n");
         begin = lf + 1;
       }
     }
   }
-  Emit(p, std::string_view(begin, end - begin));
+  Put(p, std::string_view(begin, end - begin));
+}
+
+}  // namespace
+
+void PrintLines(Printer* p, const char* begin, const char* end, bool bareLf) {
+  if (begin == end) return;
+  if (begin != p->runEnd) {
+    EndRun(p);
+    p->runBegin = begin;
+  }
+  p->runEnd = end;
+  p->runBareLf = p->runBareLf || bareLf;
+}
+
+void PrintLine(Printer* p, std::string_view line) {
+  EndRun(p);
+  Put(p, line);
+  Put(p, "\r\n");
+}
+
+void FlushPrinter(Printer* p) {
+  EndRun(p);
+  if (p->toConvert.empty()) return;
+  p->sink(ShiftJisToUtf8(p->toConvert));
+  p->toConvert.clear();
 }
 
 }  // namespace narvo

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace narvo {
@@ -18,6 +19,7 @@ struct Printer {
   const char* runBegin = nullptr;  // whole lines waiting in the read buffer
   const char* runEnd = nullptr;
   bool runBareLf = false;  // the waiting lines may hold an LF without its CR
+  std::string toConvert;   // with toUtf8: what the next flush converts in one go
 };
 
 // Queues the whole lines [begin, end) (each ending in LF) from the read buffer;
@@ -27,7 +29,7 @@ void PrintLines(Printer* printer, const char* begin, const char* end, bool bareL
 // Writes one line (without its line end) followed by CR LF.
 void PrintLine(Printer* printer, std::string_view line);
 
-// Writes the queued lines; needed before the read buffer changes.
+// Writes everything queued; needed before the read buffer changes.
 void FlushPrinter(Printer* printer);
 
 }  // namespace narvo
