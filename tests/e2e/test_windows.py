@@ -28,8 +28,9 @@ xvfb = None
 
 
 def wait_for_wine_session_end():
-    if os.environ.get("WINEPREFIX") and shutil.which("wineserver"):
-        subprocess.run(["wineserver", "-w"], timeout=120, check=False)
+    wineserver = os.environ.get("WINESERVER") or shutil.which("wineserver")
+    if os.environ.get("WINEPREFIX") and wineserver:
+        subprocess.run([wineserver, "-w"], timeout=120, check=False)
 
 
 def setUpModule():
