@@ -20,6 +20,7 @@ import shutil
 import subprocess
 import time
 import unittest
+import urllib.parse
 
 from harness import CONFIG, Case, crlf_lines, native_path, sjis, windows
 
@@ -183,6 +184,41 @@ class FailureReport(WindowsCase):
             self.assertReport(r, "I/O エラー (32).")
         finally:
             holder.communicate(b"\r\n", timeout=60)
+
+
+class Launcher(WindowsCase):
+    """/U goes to the Windows shell; under wine, winebrowser hands it on to the desktop's
+    xdg-open (pages) or xdg-email (mail), recorded here by stand-ins."""
+
+    def test_addresses_reach_the_desktop_through_the_windows_shell(self):
+        openers = self.mkdir("openers")
+        record = self.path("opened")
+        for name in ("xdg-open", "xdg-email"):
+            script = os.path.join(openers, name)
+            with open(script, "w") as f:
+                f.write(f'#!/bin/sh\nprintf "%s %s\\n" "{name}" "$*" > "{record}.part"\n'
+                        f'mv "{record}.part" "{record}"\n')
+            os.chmod(script, 0o755)
+        r = self.run_program(self.install(), "/??")
+        zip_page, _, author, mail = re.findall(rb"^ {19}(\S+)\r$", r.out, re.M)
+        cases = [
+            ("narvo", "/Uzip", "xdg-open " + zip_page.decode()),
+            ("zanpo", "/Ukesri", "xdg-open " + author.decode()),
+            ("zanpo", "/Umail", "xdg-email " + mail.decode() + "?subject=from [zanpo.exe version 1.7]"),
+        ]
+        for edition, switch, expected in cases:
+            with self.subTest(switch=switch):
+                if os.path.exists(record):
+                    os.remove(record)
+                program = self.install(edition=edition)
+                env = {"PATH": openers + os.pathsep + os.environ["PATH"]}
+                self.assertOutput(self.run_program(program, switch, env=env), b"")
+                deadline = time.monotonic() + 60
+                while not os.path.exists(record) and time.monotonic() < deadline:
+                    time.sleep(0.1)
+                with open(record) as f:
+                    # winebrowser percent-encodes what the program handed over as it is.
+                    self.assertEqual(urllib.parse.unquote(f.read().rstrip("\n")), expected)
 
 
 class Clipboard(WindowsCase):
