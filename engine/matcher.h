@@ -36,10 +36,18 @@ struct KeywordSet {
   bool excludeMode = false;
   Encoding encoding = Encoding::ShiftJis;
   std::array<bool, 256> leadByte{};  // the code page's lead bytes, asked once
+  // True when the needles decide occurrences by themselves (lower-casing folds
+  // ASCII letters only); false: they only find candidate lines for LineSelected.
+  bool exact = true;
 };
 
 // The keyword set for matcher's keywords.
 KeywordSet MakeKeywordSet(const Matcher& matcher);
+
+// Makes MakeKeywordSet build sets that are not exact even where lower-casing
+// folds ASCII letters only, as it must where it folds more (Windows folds
+// full-width and Greek letters); the tests run both kinds.
+void UseLooseKeywordSets(bool loose);
 
 // True when a character of set's encoding starts at at, inside the line that
 // starts at lineBegin. Shift-JIS: an even number of lead-range bytes stands

@@ -364,6 +364,24 @@ __attribute__((target("avx2"))) const char* LastLfAvx2(const char* begin, const 
 
 #endif  // NARVO_X86_SIMD
 
+// The weight of an offset no scan can test.
+constexpr double kUntestable = 1e30;
+
+// Anchors a needle on its two offsets of least weight.
+void ChooseAnchors(const std::vector<double>& weight, Needle* n) {
+  std::size_t best = 0;
+  for (std::size_t i = 1; i < weight.size(); ++i) {
+    if (weight[i] < weight[best]) best = i;
+  }
+  std::size_t second = best;
+  for (std::size_t i = 0; i < weight.size(); ++i) {
+    if (i != best && (second == best || weight[i] < weight[second])) second = i;
+  }
+  n->anchor1 = best;
+  n->anchor2 = second;
+  n->frequency = second == best ? weight[best] : weight[best] * weight[second] / (1 << 20);
+}
+
 }  // namespace
 
 Needle MakeNeedle(std::string_view lowerTerm, Encoding encoding) {
@@ -393,17 +411,37 @@ Needle MakeNeedle(std::string_view lowerTerm, Encoding encoding) {
     const auto c = static_cast<unsigned char>(lowerTerm[i]);
     weight[i] = frequency[c] + (n.fold[i] != 0 ? frequency[c - 0x20] : 0);
   }
-  std::size_t best = 0;
-  for (std::size_t i = 1; i < weight.size(); ++i) {
-    if (weight[i] < weight[best]) best = i;
+  ChooseAnchors(weight, &n);
+  return n;
+}
+
+Needle MakeLooseNeedle(const std::vector<ByteSet>& possible, Encoding encoding) {
+  Needle n;
+  n.want.assign(possible.size(), '\0');
+  n.fold.assign(possible.size(), '\0');
+  const std::uint32_t* frequency = encoding == Encoding::Utf8 ? kUtf8Frequency : kShiftJisFrequency;
+  // Offsets the scans cannot test get no weight, and are never chosen as long as another is there.
+  std::vector<double> weight(possible.size(), kUntestable);
+  for (std::size_t i = 0; i < possible.size(); ++i) {
+    const ByteSet& set = possible[i];
+    if (set.none()) n.never = true;
+    for (int c = 0; c < 256; ++c) {
+      if (!set[c]) continue;
+      if (set.count() == 1) {
+        n.want[i] = static_cast<char>(c);
+        weight[i] = frequency[c];
+      } else if (set.count() == 2 && IsLowerLetter(c) && set[c - 0x20]) {
+        n.want[i] = static_cast<char>(c);
+        n.fold[i] = 0x20;
+        weight[i] = frequency[c] + frequency[c - 0x20];
+      }
+    }
   }
-  std::size_t second = best;
-  for (std::size_t i = 0; i < weight.size(); ++i) {
-    if (i != best && (second == best || weight[i] < weight[second])) second = i;
-  }
-  n.anchor1 = best;
-  n.anchor2 = second;
-  n.frequency = second == best ? weight[best] : weight[best] * weight[second] / (1 << 20);
+  if (possible.empty()) n.never = true;
+  if (n.never) return n;
+  ChooseAnchors(weight, &n);
+  n.anchored = weight[n.anchor1] < kUntestable;
+  if (weight[n.anchor2] >= kUntestable) n.anchor2 = n.anchor1;
   return n;
 }
 
@@ -418,6 +456,7 @@ bool NeedleAt(const Needle& needle, const char* p) {
 const char* NextCandidate(const Needle& needle, const char* begin, const char* end) {
   const std::size_t size = needle.want.size();
   if (needle.never || end - begin < static_cast<std::ptrdiff_t>(size)) return end;
+  if (!needle.anchored) return begin;
   const char* const stop = end - size + 1;
   const char* c;
   switch (CurrentLevel()) {
@@ -442,6 +481,8 @@ const char* NextCandidateOfAny(const std::vector<Needle>& needles, const char* b
   std::size_t longest = 0;
   for (const Needle& n : needles) {
     if (n.want.size() > longest) longest = n.want.size();
+    // Where it fits at all, it fits at begin.
+    if (!n.anchored && end - begin >= static_cast<std::ptrdiff_t>(n.want.size())) return begin;
   }
   const char* p = begin;
 #if NARVO_X86_SIMD

@@ -4,6 +4,7 @@
 // The scans use SSE2 or AVX2 where the processor has them, memchr elsewhere.
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -31,11 +32,21 @@ struct Needle {
   std::size_t anchor2 = 0;
   double frequency = 1.0;  // how often the two anchors may meet in a line, for choosing
   bool never = false;      // no line can hold it (empty, or a byte a line never has)
+  bool anchored = true;    // false: no byte the scans can test, every position is a candidate
 };
+
+// The byte values that may stand at one offset of an occurrence.
+using ByteSet = std::bitset<256>;
 
 // The needle for a keyword lower-cased in the data's encoding; only letters
 // standing as characters of their own fold (in Shift-JIS, not trail bytes).
 Needle MakeNeedle(std::string_view lowerTerm, Encoding encoding);
+
+// A needle that only narrows the search, for lower-casing beyond ASCII: possible
+// holds, per offset, every byte an occurrence may have there. The anchors are
+// offsets whose set the scans can test (one value, or one letter in either
+// case); NeedleAt means nothing for it.
+Needle MakeLooseNeedle(const std::vector<ByteSet>& possible, Encoding encoding);
 
 // True when the needle's bytes stand at p (p has at least want.size() bytes).
 bool NeedleAt(const Needle& needle, const char* p);

@@ -102,29 +102,38 @@ const char* TextEnd(const char* lineBegin, const char* lineEnd) {
   return end > lineBegin && end[-1] == '\r' ? end - 1 : end;
 }
 
+// The line [lineBegin, lineEnd) as the straightforward search sees it decides
+// (the keyword set only found a candidate in it); true when it is selected.
+bool SelectedByLine(const Search* s, const char* lineBegin, const char* lineEnd) {
+  return LineSelected(s->data.matcher,
+                      std::string_view(lineBegin, TextEnd(lineBegin, lineEnd) - lineBegin));
+}
+
 // Include mode over whole clean lines: each candidate of the rarest keyword
 // that proves an occurrence settles its line, whose other keywords are then
 // looked for in that line only.
 void SearchIncluding(Search* s, const char* p, const char* end, bool bareLf) {
   const Needle& first = s->keys.needles[s->keys.primary];
+  const bool exact = s->keys.exact;
   const char* floor = p;
   while (p < end) {
     const char* c = NextCandidate(first, p, end);
     if (c == end) return;
-    if (!NeedleAt(first, c)) {
+    if (exact && !NeedleAt(first, c)) {
       p = c + 1;
       continue;
     }
     const char* lineBegin = LineStart(floor, c);
     floor = lineBegin;
-    if (!StartsCharacter(s->keys, lineBegin, c)) {
+    if (exact && !StartsCharacter(s->keys, lineBegin, c)) {
       p = c + 1;
       continue;
     }
     const char* lineEnd = static_cast<const char*>(std::memchr(c, '\n', end - c)) + 1;
     const char* textEnd = TextEnd(lineBegin, lineEnd);
     bool all = true;
-    for (std::size_t k = 0; all && k < s->keys.needles.size(); ++k) {
+    if (!exact) all = SelectedByLine(s, lineBegin, lineEnd);
+    for (std::size_t k = 0; exact && all && k < s->keys.needles.size(); ++k) {
       if (k != s->keys.primary) all = LineContains(s->keys, s->keys.needles[k], lineBegin, textEnd);
     }
     if (all) Select(s, lineBegin, lineEnd, bareLf);
@@ -136,17 +145,16 @@ void SearchIncluding(Search* s, const char* p, const char* end, bool bareLf) {
 // between two lines with an occurrence go out as one stretch.
 void SearchExcluding(Search* s, const char* p, const char* end, bool bareLf) {
   const std::vector<Needle>& needles = s->keys.findable;
+  const bool exact = s->keys.exact;
   const char* floor = p;
   const char* kept = p;  // start of the lines not yet excluded
   while (p < end) {
     const char* c = NextCandidateOfAny(needles, p, end);
     if (c == end) break;
-    bool found = false;
-    for (const Needle& n : needles) {
-      if (end - c >= static_cast<std::ptrdiff_t>(n.want.size()) && NeedleAt(n, c)) {
-        found = true;
-        break;
-      }
+    bool found = !exact;
+    for (std::size_t k = 0; !found && k < needles.size(); ++k) {
+      const Needle& n = needles[k];
+      found = end - c >= static_cast<std::ptrdiff_t>(n.want.size()) && NeedleAt(n, c);
     }
     if (!found) {
       p = c + 1;
@@ -154,12 +162,15 @@ void SearchExcluding(Search* s, const char* p, const char* end, bool bareLf) {
     }
     const char* lineBegin = LineStart(floor, c);
     floor = lineBegin;
-    if (!StartsCharacter(s->keys, lineBegin, c)) {
+    if (exact && !StartsCharacter(s->keys, lineBegin, c)) {
       p = c + 1;
       continue;
     }
+    const char* lineEnd = static_cast<const char*>(std::memchr(c, '\n', end - c)) + 1;
+    p = floor = lineEnd;
+    if (!exact && SelectedByLine(s, lineBegin, lineEnd)) continue;
     Select(s, kept, lineBegin, bareLf);
-    p = floor = kept = static_cast<const char*>(std::memchr(c, '\n', end - c)) + 1;
+    kept = lineEnd;
   }
   Select(s, kept, end, bareLf);
 }

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/matcher.h"
 #include "engine/prefilter.h"
 #include "helpers/encoding.h"
 #include "platform/platform.h"
@@ -29,59 +30,24 @@ namespace {
 using Random = std::mt19937;
 
 // Pieces data is made of; the more often a piece is listed, the more often it comes.
+// clang-format off
 const std::vector<std::string> kPieces = {
-    "a",
-    "A",
-    "k",
-    "K",
-    "s",
-    "z",
-    "Z",
-    "0",
-    "4",
-    "1",
-    ",",
-    ",",
-    "\"",
-    " ",
-    "\\",
-    "|",
-    "\x83\x41",  // ア: trail byte 'A'
-    "\x8e\x61",  // 至: trail byte 'a'
-    "\x96\x6b",  // 北: trail byte 'k'
-    "\x95\x5c",  // 表: trail byte backslash
-    "\x83\x40",
-    "\x8c\x46",
-    "\x8c\x66",
-    "\x91\xe5",
-    "\x8d\xe3",
-    "\x8c\xa7",
-    "\x83\x8c",
-    "\xe0\x40",
-    "\x81\x81",
-    "\x83",
-    "\x8c",
-    "\xe0",  // lone lead bytes
-    "\xb1",
-    "\xde",  // half-width kana
-    "\xe3\x81\x82",
-    "\xe9\x98\xaa",
-    "\xc3\xa9",
-    "\x98",
-    "\xe3",  // UTF-8, whole and broken
-    "\r\n",
-    "\r\n",
-    "\r\n",
-    "\r\n",
-    "\n",
-    "\n",
-    "\r",
-    "\x1a",
-    std::string(1, '\0'),
+    "a", "A", "k", "K", "s", "z", "Z", "0", "4", "1", ",", ",", "\"", " ", "\\", "|",
+    "\x83\x41", "\x8e\x61", "\x96\x6b",  // ア 至 北: trail bytes 'A', 'a', 'k'
+    "\x95\x5c",                          // 表: trail byte backslash
+    "\x83\x40", "\x8c\x46", "\x8c\x66", "\x91\xe5", "\x8d\xe3", "\x8c\xa7", "\x83\x8c", "\xe0\x40",
+    "\x82\x60", "\x82\x81",  // Ａ ａ: Windows lower-cases the one to the other
+    "\x87\x54", "\xfa\x40",  // Ⅰ ⅰ: there even the lead byte changes
+    "\x81\x81", "\x83", "\x8c", "\xe0",  // lone lead bytes
+    "\xb1", "\xde",                    // half-width kana
+    "\xe3\x81\x82", "\xe9\x98\xaa", "\xc3\xa9", "\x98", "\xe3",  // UTF-8, whole and broken
+    // Line ends and the bytes the line reader treats specially come last.
+    "\r\n", "\r\n", "\r\n", "\r\n", "\n", "\n", "\r", "\x1a", std::string(1, '\0'),
 };
+// clang-format on
 
-// Keywords are made of the pieces before the line ends.
-constexpr std::size_t kKeywordPieces = 39;
+// Keywords are made of the pieces before the nine line ends and odd bytes.
+const std::size_t kKeywordPieces = kPieces.size() - 9;
 
 std::size_t Pick(Random& random, std::size_t n) {
   return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
@@ -198,14 +164,19 @@ bool Agree(unsigned seed) {
   for (const std::string& t : r.setup.terms)
     keywords += " [" + Hex(t) + "]";
   bool agreed = true;
-  // Every scan level this processor has: plain loops, SSE2, AVX2.
-  for (int level = 0; level <= static_cast<int>(WidestScanLevel()); ++level) {
+  // Every scan level this processor has (plain loops, SSE2, AVX2) with exact
+  // keyword sets, then one of them with the loose ones lower-casing beyond
+  // ASCII needs.
+  const int widest = static_cast<int>(WidestScanLevel());
+  for (int run = 0; run <= widest + 1; ++run) {
+    const int level = run <= widest ? run : static_cast<int>(seed % (widest + 1));
     UseScanLevel(static_cast<ScanLevel>(level));
+    UseLooseKeywordSets(run > widest);
     std::string fast;
     const SearchOutcome a = SearchStream(r.setup, ChunkedReader(r.data, seed),
                                          [&](std::string_view bytes) { fast += bytes; });
     SCOPED_TRACE("seed " + std::to_string(seed) + " level " + std::to_string(level) +
-                 (r.setup.excludeMode ? " exclude" : " include") +
+                 (run > widest ? " loose" : "") + (r.setup.excludeMode ? " exclude" : " include") +
                  (r.setup.consoleUtf8 ? " utf8-console" : "") + " buffer " +
                  std::to_string(r.setup.bufferSize) + keywords + "\ndata: " + Hex(r.data));
     EXPECT_EQ(Hex(fast), Hex(straight));
@@ -217,6 +188,7 @@ bool Agree(unsigned seed) {
     agreed = agreed && fast == straight && a.lastMatch == b.lastMatch;
   }
   UseScanLevel(WidestScanLevel());
+  UseLooseKeywordSets(false);
   return agreed;
 }
 
