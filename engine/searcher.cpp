@@ -1,8 +1,11 @@
 #include "engine/searcher.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string_view>
+#include <utility>
 
 #include "engine/matcher.h"
 #include "engine/narvo_engine.h"
@@ -207,22 +210,45 @@ void SearchByLineReader(Search* s, const char* begin, const char* end) {
   if (s->lineReader.endMarked) s->inputEnded = true;
 }
 
-// [p, end) starts at a line start and ends after an LF or at the end of the data.
+// A last line without a line end: taken as it stands in the buffer, which may
+// be most of the memory the search uses, when nothing in it needs the line reader.
+void SearchLastLine(Search* s, const char* begin, const char* end) {
+  if (ScanBlock(begin, end).irregular != end) {
+    SearchByLineReader(s, begin, end);
+    return;
+  }
+  const KeywordSet& keys = s->keys;
+  bool selected;
+  if (!keys.exact) {
+    selected = LineSelected(s->data.matcher, std::string_view(begin, end - begin));
+  } else if (keys.excludeMode || keys.needles.empty()) {
+    selected = true;
+    for (const Needle& n : keys.findable)
+      selected = selected && !LineContains(keys, n, begin, end);
+  } else {
+    selected = true;
+    for (const Needle& n : keys.needles)
+      selected = selected && LineContains(keys, n, begin, end);
+  }
+  if (!selected) return;
+  PrintLine(&s->printer, std::string_view(begin, end - begin));
+  s->outcome.lastMatch.assign(begin, end);
+  s->outcome.lastMatchEncoding = s->data.encoding;
+  s->lastBegin = s->lastEnd = nullptr;
+}
+
+// The lines [p, end): it starts at a line start and ends after an LF.
 void SearchRegion(Search* s, const char* p, const char* end) {
-  const char* linesEnd = end;
-  if (p < end && end[-1] != '\n') linesEnd = LineStart(p, end);
-  while (p < linesEnd && !s->inputEnded) {
-    const BlockScan scan = ScanBlock(p, linesEnd);
-    const char* lineBegin = scan.irregular == linesEnd ? linesEnd : LineStart(p, scan.irregular);
+  while (p < end && !s->inputEnded) {
+    const BlockScan scan = ScanBlock(p, end);
+    const char* lineBegin = scan.irregular == end ? end : LineStart(p, scan.irregular);
     SearchCleanLines(s, p, lineBegin, scan.bareLf);
-    if (lineBegin == linesEnd) break;
+    if (lineBegin == end) break;
     const char* lineEnd =
-        static_cast<const char*>(std::memchr(scan.irregular, '\n', linesEnd - scan.irregular)) + 1;
+        static_cast<const char*>(std::memchr(scan.irregular, '\n', end - scan.irregular)) + 1;
     SearchByLineReader(s, lineBegin, lineEnd);
     p = lineEnd;
   }
-  // A last line without a line end.
-  if (!s->inputEnded && linesEnd < end) SearchByLineReader(s, linesEnd, end);
 }
 
 }  // namespace
@@ -234,22 +260,27 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read,
   s.printer.sink = sink;
   StartData(&s.data, setup);
   PrepareKeywords(&s);
-  // Left uninitialised: every byte is read into before it is looked at.
+  // Left uninitialised: every byte is read into before it is looked at. It
+  // grows with realloc, which moves a large block's pages without copying them.
   std::size_t size = setup.bufferSize < kMinimumBuffer ? kMinimumBuffer : setup.bufferSize;
-  std::unique_ptr<char[]> buffer(new char[size]);
+  std::unique_ptr<char, decltype(&std::free)> buffer(static_cast<char*>(std::malloc(size)),
+                                                     &std::free);
+  if (!buffer) throw std::bad_alloc();
   std::size_t held = 0;  // the start of a line not yet complete, kept at the front
   bool dataEnded = false;
   while (!dataEnded && !s.inputEnded) {
     // A line longer than the buffer makes it grow until the line fits.
     if (held == size) {
-      std::unique_ptr<char[]> larger(new char[size * 2]);
-      std::memcpy(larger.get(), buffer.get(), held);
-      buffer = std::move(larger);
+      char* larger = static_cast<char*>(std::realloc(buffer.get(), size * 2));
+      if (larger == nullptr) throw std::bad_alloc();
+      buffer.release();
+      buffer.reset(larger);
       size *= 2;
     }
     platform::IoError error;
     const std::ptrdiff_t n = read(buffer.get() + held, size - held, &error);
     if (n < 0) FailIo(error);
+    const char* fresh = buffer.get() + held;  // what was held is part of a line, without LF
     if (n == 0) {
       dataEnded = true;
     } else {
@@ -260,18 +291,21 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read,
     }
     const char* begin = buffer.get();
     const char* end = begin + held;
-    if (!dataEnded) {
-      const char* lf = LastLf(begin, end);
-      if (lf == nullptr) continue;
-      end = lf + 1;
+    if (dataEnded) {
+      // Every line with a line end has been searched: what is held is the last line.
+      if (held > 0) SearchLastLine(&s, begin, end);
+    } else {
+      // A forward look first: a line longer than the buffer has no LF at all.
+      if (std::memchr(fresh, '\n', end - fresh) == nullptr) continue;
+      end = LastLf(fresh, end) + 1;
+      SearchRegion(&s, begin, end);
     }
-    SearchRegion(&s, begin, end);
     FlushPrinter(&s.printer);
     KeepLastMatch(&s);
     held -= static_cast<std::size_t>(end - begin);
     std::memmove(buffer.get(), end, held);
   }
-  return s.outcome;
+  return std::move(s.outcome);
 }
 
 SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& read,
