@@ -44,8 +44,9 @@ class DefaultFile(Case):
         r = self.search(["bin/narvo.csv", "bin/find.txt"], name="find")
         self.assertOutput(r, crlf_lines("hit bin/find.txt"))
         self.setUp()
+        # Only the last extension is replaced: on Windows the file is my.tool.exe.
         r = self.search(["work/my.csv", "work/my.tool.csv"], name="my.tool")
-        self.assertOutput(r, crlf_lines("hit work/my.csv"))
+        self.assertOutput(r, crlf_lines("hit work/my.tool.csv" if windows() else "hit work/my.csv"))
 
     def test_a_folder_is_skipped(self):
         r = self.search(["bin/narvo.txt"], dirs=["work/narvo.csv", "bin/narvo.csv"])
