@@ -1,6 +1,7 @@
 #include "engine/matcher.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -8,42 +9,32 @@ namespace narvo {
 
 namespace {
 
-// How the platform lower-cases every Shift-JIS character, asked once.
-struct FoldTable {
-  std::array<unsigned char, 256> single;  // each byte as a character of its own
-  std::vector<std::uint16_t> pair;        // lead << 8 | trail, for lead bytes
-  bool asciiOnly = true;                  // nothing but A-Z standing alone changes
-};
-
-FoldTable MakeFoldTable() {
-  FoldTable t;
-  t.pair.assign(1 << 16, 0);
-  for (int c = 0; c < 256; ++c) {
-    char text[2] = {static_cast<char>(c), '\0'};
-    platform::LowerCase(text, 1);
-    t.single[c] = static_cast<unsigned char>(text[0]);
-    const bool letter = c >= 'A' && c <= 'Z' && !IsLeadByte(static_cast<unsigned char>(c));
-    t.asciiOnly = t.asciiOnly && t.single[c] == (letter ? c + 0x20 : c);
-    if (!IsLeadByte(static_cast<unsigned char>(c))) continue;
-    for (int trail = 0; trail < 256; ++trail) {
-      text[0] = static_cast<char>(c);
-      text[1] = static_cast<char>(trail);
-      platform::LowerCase(text, 2);
-      const std::uint16_t lower = static_cast<std::uint16_t>(
-          static_cast<unsigned char>(text[0]) << 8 | static_cast<unsigned char>(text[1]));
-      t.pair[c << 8 | trail] = lower;
-      t.asciiOnly = t.asciiOnly && lower == (c << 8 | trail);
+// True when the platform's lower-casing changes nothing but A-Z standing
+// alone; asked once, all pairs of a lead byte in one call.
+bool FoldsAsciiOnly() {
+  static const bool asciiOnly = [] {
+    for (int c = 0; c < 256; ++c) {
+      const auto b = static_cast<unsigned char>(c);
+      char alone = static_cast<char>(c);
+      platform::LowerCase(&alone, 1);
+      const bool letter = c >= 'A' && c <= 'Z' && !IsLeadByte(b);
+      if (static_cast<unsigned char>(alone) != (letter ? c + 0x20 : c)) return false;
+      if (!IsLeadByte(b)) continue;
+      char pairs[512], lowered[512];
+      for (int trail = 0; trail < 256; ++trail) {
+        pairs[2 * trail] = static_cast<char>(c);
+        pairs[2 * trail + 1] = static_cast<char>(trail);
+      }
+      std::memcpy(lowered, pairs, sizeof pairs);
+      platform::LowerCase(lowered, sizeof lowered);
+      if (std::memcmp(lowered, pairs, sizeof pairs) != 0) return false;
     }
-  }
-  return t;
+    return true;
+  }();
+  return asciiOnly;
 }
 
-const FoldTable& ShiftJisFolds() {
-  static const FoldTable table = MakeFoldTable();
-  return table;
-}
-
-// Who lower-cases to what: the general path's view of FoldTable, built when first needed.
+// Who lower-cases to what, for the general path; built when first needed.
 struct FoldIndex {
   std::vector<std::vector<std::uint16_t>> pairsTo;  // by lower-cased pair: the pairs
   std::array<ByteSet, 256> singlesTo;               // by lower-cased byte: bytes alone
@@ -51,16 +42,21 @@ struct FoldIndex {
 };
 
 FoldIndex MakeFoldIndex() {
-  const FoldTable& folds = ShiftJisFolds();
   FoldIndex index;
   index.pairsTo.resize(1 << 16);
   for (int b = 0; b < 256; ++b) {
-    index.singlesTo[folds.single[b]].set(b);
+    char text[2] = {static_cast<char>(b), '\0'};
+    platform::LowerCase(text, 1);
+    index.singlesTo[static_cast<unsigned char>(text[0])].set(b);
     if (!IsLeadByte(static_cast<unsigned char>(b))) continue;
     for (int trail = 0; trail < 256; ++trail) {
-      const std::uint16_t lower = folds.pair[b << 8 | trail];
-      index.pairsTo[lower].push_back(static_cast<std::uint16_t>(b << 8 | trail));
-      index.leadsTo[lower >> 8].set(b);
+      text[0] = static_cast<char>(b);
+      text[1] = static_cast<char>(trail);
+      platform::LowerCase(text, 2);
+      const auto lead = static_cast<unsigned char>(text[0]);
+      index.pairsTo[lead << 8 | static_cast<unsigned char>(text[1])].push_back(
+          static_cast<std::uint16_t>(b << 8 | trail));
+      index.leadsTo[lead].set(b);
     }
   }
   return index;
@@ -131,7 +127,7 @@ KeywordSet MakeKeywordSet(const Matcher& matcher) {
   set.encoding = matcher.encoding;
   for (int c = 0; c < 256; ++c)
     set.leadByte[c] = IsLeadByte(static_cast<unsigned char>(c));
-  set.exact = !looseForced && (matcher.encoding == Encoding::Utf8 || ShiftJisFolds().asciiOnly);
+  set.exact = !looseForced && (matcher.encoding == Encoding::Utf8 || FoldsAsciiOnly());
   for (const std::string& term : matcher.lowerTerms) {
     Needle n = MakeNeedle(term, matcher.encoding);
     const std::string_view before = std::string_view(term).substr(0, term.find('\0'));
