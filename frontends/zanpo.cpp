@@ -1,5 +1,7 @@
 // zanpo: the clipboard edition. After a search that ended normally it copies
 // one comma-separated field of the last selected line to the clipboard.
+#include <new>
+
 #include "engine/clipboard_field.h"
 #include "engine/narvo_engine.h"
 #include "helpers/failure.h"
@@ -8,7 +10,12 @@
 int main(int argc, char** argv) {
   platform::Init(argc, argv);
   narvo::State().edition = narvo::Edition::Clipboard;
-  const std::string lastMatch = narvo::RunSearch();
-  narvo::CopyFieldToClipboard(lastMatch);
+  try {
+    const std::string lastMatch = narvo::RunSearch();
+    narvo::CopyFieldToClipboard(lastMatch);
+  } catch (const std::bad_alloc&) {
+    // A line too long for memory: the buffers are released by now, so the report fits.
+    narvo::FailOutOfMemory();
+  }
   return 0;
 }

@@ -11,6 +11,9 @@ namespace narvo {
 
 namespace {
 
+// メモリが不足しています
+constexpr const char* kOutOfMemory =
+    "\x83\x81\x83\x82\x83\x8a\x82\xaa\x95s\x91\xab\x82\xb5\x82\xc4\x82\xa2\x82\xdc\x82\xb7";
 // ファイルが見つかりません
 constexpr const char* kNotFound =
     "\x83t\x83@\x83\x43\x83\x8b\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
@@ -103,6 +106,10 @@ void FailIo(const platform::IoError& error) {
 void FailConversion(std::string_view text) {
   Report("ConvertError", reinterpret_cast<const void*>(&FailConversion),
          "'" + std::string(text) + "'" + ConsoleText(kNotIntegerAfter));
+}
+
+void FailOutOfMemory() {
+  Report("OutOfMemory", reinterpret_cast<const void*>(&FailOutOfMemory), ConsoleText(kOutOfMemory));
 }
 
 void FailClipboard() {

@@ -24,6 +24,9 @@ std::string FormatFailureReport(std::string_view kindName, std::string_view modu
 // Reports that text (a /C or /W value) is not a 32-bit integer and exits with status 1.
 [[noreturn]] void FailConversion(std::string_view text);
 
+// Reports that memory ran out (a line too long to hold) and exits with status 1.
+[[noreturn]] void FailOutOfMemory();
+
 // Reports that the clipboard cannot be opened and exits with status 1.
 [[noreturn]] void FailClipboard();
 

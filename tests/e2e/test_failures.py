@@ -63,3 +63,23 @@ class FailureReport(Case):
         path = self.write("d.txt", b"x\r\n")
         os.chmod(path, 0)
         self.assertReport(self.narvo("/F" + path, "x"), "narvo", "ファイルへのアクセスが拒否されました.")
+
+
+class OutOfMemory(Case):
+    @unittest.skipIf(windows(), "POSIX resource limits")
+    def test_an_endless_line_ends_in_the_report(self):
+        program = self.install()
+        with open(program, "rb") as f:
+            if b"__asan_init" in f.read():
+                self.skipTest("AddressSanitizer reserves more address space than the limit")
+        import resource
+
+        def limit():
+            resource.setrlimit(resource.RLIMIT_AS, (512 << 20, 512 << 20))
+
+        p = subprocess.run([program, "/F/dev/zero", "x"], stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, env={"LC_ALL": "C"}, preexec_fn=limit,
+                           timeout=120)
+        self.assertEqual(p.stdout, b"")
+        self.assertEqual(p.returncode, 1, p.stderr[-200:])
+        self.assertTrue(p.stderr.endswith(sjis("メモリが不足しています.\r\n\r\n")), p.stderr)
