@@ -18,8 +18,11 @@ namespace narvo {
 
 namespace {
 
-// A buffer smaller than this only costs reads; the tests use tiny ones on purpose.
-constexpr std::size_t kMinimumBuffer = 1;
+// The read buffer starts at most this large and takes the size asked for once
+// this much input has gone through: each new page of it costs a page fault,
+// which on a small input outweighs the reads a larger buffer saves.
+constexpr std::size_t kStartBuffer = 1 << 16;
+constexpr std::size_t kInputForFullBuffer = 1 << 24;
 
 // The data encoding of one input and the keywords prepared for it.
 struct DataState {
@@ -262,7 +265,9 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read,
   PrepareKeywords(&s);
   // Left uninitialised: every byte is read into before it is looked at. It
   // grows with realloc, which moves a large block's pages without copying them.
-  std::size_t size = setup.bufferSize < kMinimumBuffer ? kMinimumBuffer : setup.bufferSize;
+  const std::size_t fullSize = setup.bufferSize == 0 ? 1 : setup.bufferSize;
+  std::size_t size = fullSize < kStartBuffer ? fullSize : kStartBuffer;
+  std::size_t total = 0;  // bytes read so far
   std::unique_ptr<char, decltype(&std::free)> buffer(static_cast<char*>(std::malloc(size)),
                                                      &std::free);
   if (!buffer) throw std::bad_alloc();
@@ -270,12 +275,14 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read,
   bool dataEnded = false;
   while (!dataEnded && !s.inputEnded) {
     // A line longer than the buffer makes it grow until the line fits.
-    if (held == size) {
-      char* larger = static_cast<char*>(std::realloc(buffer.get(), size * 2));
+    std::size_t wanted = held == size ? size * 2 : size;
+    if (total >= kInputForFullBuffer && wanted < fullSize) wanted = fullSize;
+    if (wanted != size) {
+      char* larger = static_cast<char*>(std::realloc(buffer.get(), wanted));
       if (larger == nullptr) throw std::bad_alloc();
       buffer.release();
       buffer.reset(larger);
-      size *= 2;
+      size = wanted;
     }
     platform::IoError error;
     const std::ptrdiff_t n = read(buffer.get() + held, size - held, &error);
@@ -288,6 +295,7 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read,
         PrepareKeywords(&s);
       }
       held += static_cast<std::size_t>(n);
+      total += static_cast<std::size_t>(n);
     }
     const char* begin = buffer.get();
     const char* end = begin + held;

@@ -20,7 +20,7 @@ struct SearchSetup {
   std::vector<std::string> terms;  // keywords as typed, in the console's encoding
   bool excludeMode = false;
   bool consoleUtf8 = false;          // decide each input's data encoding; write lines in UTF-8
-  std::size_t bufferSize = 1 << 18;  // the read buffer; it grows to hold the longest line
+  std::size_t bufferSize = 1 << 18;  // usual read buffer; starts smaller, grows for long lines
 };
 
 // The outcome of a search.
