@@ -49,6 +49,23 @@ def native_path(path):
     return path
 
 
+def start_xvfb():
+    """Starts an X server on a free display; returns the process and ":N", or skips the test."""
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
+                             "-screen", "0", "640x480x24"],
+                            pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as announced:
+        number = announced.readline().strip()
+    if not number:
+        xvfb.kill()
+        xvfb.wait()
+        raise unittest.SkipTest("Xvfb did not start")
+    return xvfb, ":" + number
+
+
 @dataclass
 class Result:
     out: bytes

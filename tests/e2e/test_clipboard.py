@@ -20,6 +20,7 @@ import tempfile
 import time
 import unittest
 
+import harness
 from harness import CONFIG, Case, crlf_lines, fixture, native_path, sjis, windows
 
 SAMPLE = fixture("ken_sample.csv")
@@ -42,19 +43,7 @@ def setUpModule():
     # whoever runs the suite, nor a Wayland compositor.
     for name in ("DISPLAY", "WAYLAND_DISPLAY"):
         os.environ.pop(name, None)
-    read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
-                             "-screen", "0", "640x480x24"],
-                            pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    with os.fdopen(read_end) as announced:
-        number = announced.readline().strip()
-    if not number:
-        xvfb.kill()
-        xvfb.wait()
-        raise unittest.SkipTest("Xvfb did not start")
-    display = ":" + number
+    xvfb, display = harness.start_xvfb()
     if windows():
         start_wine()
 

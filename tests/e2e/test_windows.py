@@ -22,6 +22,7 @@ import time
 import unittest
 import urllib.parse
 
+import harness
 from harness import CONFIG, Case, crlf_lines, native_path, sjis, windows
 
 display = None
@@ -42,19 +43,7 @@ def setUpModule():
         if shutil.which(tool) is None:
             raise unittest.SkipTest(f"{tool} is not installed")
     wait_for_wine_session_end()
-    read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
-                             "-screen", "0", "640x480x24"],
-                            pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    with os.fdopen(read_end) as announced:
-        number = announced.readline().strip()
-    if not number:
-        xvfb.kill()
-        xvfb.wait()
-        raise unittest.SkipTest("Xvfb did not start")
-    display = ":" + number
+    xvfb, display = harness.start_xvfb()
     os.environ["DISPLAY"] = display
     os.environ.pop("WAYLAND_DISPLAY", None)
 
