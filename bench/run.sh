@@ -7,11 +7,13 @@
 # Environment: NARVO=path  benchmark this binary instead of building build/release/narvo
 #              RUNS_12MB=15 RUNS_1GB=5  timed runs per tool (the median is reported)
 #              BIG_MIB=1024  size of the large file
+#              BENCH_OUT=dir  working folder (default: bench/out)
+#              CXX=c++  compiler for the timer, bench/spawn_timer.cpp
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 src=${1:-$root/../shared/data/KEN_ALL.CSV.xz}
-out=$root/bench/out
+out=${BENCH_OUT:-$root/bench/out}
 runs_small=${RUNS_12MB:-15}
 runs_big=${RUNS_1GB:-5}
 big_bytes=$((${BIG_MIB:-1024} * 1024 * 1024))
@@ -23,12 +25,19 @@ die() { say "run.sh: $*"; exit 1; }
 mkdir -p "$out"
 rm -f "$out"/mismatch_*   # from an earlier run
 
+# --- the timer: spawns each timed command itself, so that no shell start-up is timed -----------
+spawn_timer=$out/spawn_timer
+if ! "${CXX:-c++}" -O2 -std=c++20 -Wall -Wextra -o "$spawn_timer" "$root/bench/spawn_timer.cpp" > "$out/spawn_timer.log" 2>&1; then
+  cat "$out/spawn_timer.log" >&2
+  die "could not compile bench/spawn_timer.cpp with ${CXX:-c++}"
+fi
+
 # --- the program -------------------------------------------------------------------------------
 if [[ -n ${NARVO:-} ]]; then
   narvo=$NARVO
   say "using NARVO=$narvo (no build)"
 else
-  say "building Release (log: bench/out/build.log)"
+  say "building Release (log: $out/build.log)"
   if ! (cd "$root" && cmake --preset release && cmake --build --preset release) > "$out/build.log" 2>&1; then
     tail -n 30 "$out/build.log" >&2
     die "the Release build failed"
@@ -86,41 +95,45 @@ use_query() {
   done
 }
 
-# search TOOL QUERY FILE: one search with the keywords of use_query, output on stdout.
-search() {
-  local tool=$1 q=$2 file=$3 flag=${gflag[$2]} loc=C
+# stage ARGV...: appends one program of the command, as spawn_timer takes it (count, then argv).
+stage() { cmd+=("$#" "$@"); }
+
+# command_for TOOL QUERY FILE: sets cmd (spawn_timer's stages) and loc (LC_ALL, empty to leave it
+# as it is) for one search with the keywords of use_query.
+command_for() {
+  local tool=$1 q=$2 file=$3 flag=${gflag[$2]}
+  cmd=() loc=C
   case $tool in
-    narvo) LC_ALL=C "$narvo" "/F$file" ${nswitch[$q]:+"${nswitch[$q]}"} "${kw_sjis[@]}" ;;
+    narvo) stage "$narvo" "/F$file" ${nswitch[$q]:+"${nswitch[$q]}"} "${kw_sjis[@]}" ;;
     grepC | grepSJIS)
       [[ $tool == grepSJIS ]] && loc=$sjis_locale
-      if ((${#kw_sjis[@]} == 2)); then
-        LC_ALL=$loc grep ${flag:+"$flag"} -F -e "${kw_sjis[0]}" "$file" | LC_ALL=$loc grep ${flag:+"$flag"} -F -e "${kw_sjis[1]}"
-      else
-        LC_ALL=$loc grep ${flag:+"$flag"} -F -e "${kw_sjis[0]}" "$file"
-      fi ;;
+      stage grep ${flag:+"$flag"} -F -e "${kw_sjis[0]}" "$file"
+      if ((${#kw_sjis[@]} == 2)); then stage grep ${flag:+"$flag"} -F -e "${kw_sjis[1]}"; fi ;;
     rg) # rg decodes Shift-JIS to UTF-8: patterns are UTF-8, and so is its output
-      if ((${#kw_utf8[@]} == 2)); then
-        rg -E sjis ${flag:+"$flag"} -F -e "${kw_utf8[0]}" "$file" | rg ${flag:+"$flag"} -F -e "${kw_utf8[1]}"
-      else
-        rg -E sjis ${flag:+"$flag"} -F -e "${kw_utf8[0]}" "$file"
-      fi ;;
+      loc=
+      stage rg -E sjis ${flag:+"$flag"} -F -e "${kw_utf8[0]}" "$file"
+      if ((${#kw_utf8[@]} == 2)); then stage rg ${flag:+"$flag"} -F -e "${kw_utf8[1]}"; fi ;;
   esac
 }
 
-now_us() { local t=${EPOCHREALTIME//[.,]/}; printf '%s' "$((10#$t))"; }
-
-# timed TOOL QUERY FILE OUTFILE: prints the wall time in microseconds.
+# timed TOOL QUERY FILE OUTFILE: prints the wall time in microseconds, from spawning the first
+# program of the command to reaping the last (see bench/spawn_timer.cpp).
 timed() {
-  local rc=0 t0 t1
+  local res rc
+  command_for "$1" "$2" "$3"
   rm -f "$4"   # truncating a big old output would be timed
-  t0=$(now_us)
-  search "$1" "$2" "$3" > "$4" 2> "$out/stderr.txt" || rc=$?
-  t1=$(now_us)
+  if [[ -n $loc ]]; then
+    res=$(LC_ALL=$loc "$spawn_timer" "$4" "$out/stderr.txt" "${cmd[@]}") || die "spawn_timer failed on $1"
+  else
+    res=$("$spawn_timer" "$4" "$out/stderr.txt" "${cmd[@]}") || die "spawn_timer failed on $1"
+  fi
+  [[ $res =~ ^[0-9]+\ [0-9]+$ ]] || die "spawn_timer printed '$res' for $1"
+  rc=${res#* }
   if ((rc > 1)); then
     cat "$out/stderr.txt" >&2
     die "$1 failed (status $rc) on query ${label[$2]}, file $3"
   fi
-  printf '%s' "$((t1 - t0))"
+  printf '%s' "${res%% *}"
 }
 
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
@@ -215,6 +228,6 @@ fi
 } | tee "$out/results.md"
 
 if ((mismatches)); then
-  say "!!!!!!!! $mismatches MISMATCH(ES) between narvo and grep C: see above and bench/out/mismatch_*"
+  say "!!!!!!!! $mismatches MISMATCH(ES) between narvo and grep C: see above and $out/mismatch_*"
   exit 1
 fi
