@@ -1,5 +1,7 @@
 #include "engine/prefilter.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -114,9 +116,15 @@ inline bool BareLf(const char* begin, const char* p) {
   return *p == '\n' && (p == begin || p[-1] != '\r');
 }
 
-BlockScan ScanBlockScalar(const char* begin, const char* p, const char* end, bool bareLf) {
+// From p (64 * k bytes after begin) on, one byte at a time; also the LF bits of
+// every word from p's to end's.
+BlockScan ScanBlockScalar(const char* begin, const char* p, const char* end, bool bareLf,
+                          std::uint64_t* bits) {
+  const auto offset = [begin](const char* q) { return static_cast<std::size_t>(q - begin); };
+  std::fill(bits + offset(p) / 64, bits + offset(end) / 64 + 1, std::uint64_t{0});
   for (; p < end; ++p) {
     if (Irregular(p, end)) return {p, bareLf};
+    if (*p == '\n') bits[offset(p) / 64] |= std::uint64_t{1} << (offset(p) % 64);
     bareLf = bareLf || BareLf(begin, p);
   }
   return {end, bareLf};
@@ -262,12 +270,18 @@ inline bool Settle(const Masks64& m, const char* p, std::uint64_t* crBefore, Blo
 
 // The bytes after the last whole round, one at a time.
 BlockScan ScanTail(const char* begin, const char* p, const char* end, std::uint64_t crBefore,
-                   BlockScan scan) {
+                   BlockScan scan, std::uint64_t* bits) {
   if (crBefore != 0 && (p == end || *p != '\n')) return {p - 1, scan.bareLf};
-  return ScanBlockScalar(begin, p, end, scan.bareLf);
+  return ScanBlockScalar(begin, p, end, scan.bareLf, bits);
 }
 
-BlockScan ScanBlockSse2(const char* begin, const char* end) {
+// Text of CR LF lines alone: every LF right after a CR, every CR right before
+// an LF (the round's last one is settled by the next round), no NUL, no end mark.
+inline bool PlainCrLf(const Masks64& m, std::uint64_t crBefore) {
+  return m.odd == 0 && m.lf == ((m.cr << 1) | crBefore);
+}
+
+BlockScan ScanBlockSse2(const char* begin, const char* end, std::uint64_t* bits) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
   const __m128i cr = _mm_set1_epi8('\r');
@@ -279,64 +293,96 @@ BlockScan ScanBlockSse2(const char* begin, const char* end) {
     Masks64 m{0, 0, 0};
     for (int k = 0; k < 4; ++k) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-      const auto bits = [k](int mask) {
+      const auto bits16 = [k](int mask) {
         return static_cast<std::uint64_t>(static_cast<unsigned>(mask)) << (16 * k);
       };
-      m.cr |= bits(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
-      m.lf |= bits(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
-      m.odd |=
-          bits(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, zero), _mm_cmpeq_epi8(v, ctrlZ))));
+      m.cr |= bits16(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
+      m.lf |= bits16(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+      m.odd |= bits16(
+          _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, zero), _mm_cmpeq_epi8(v, ctrlZ))));
+    }
+    bits[(p - begin) / 64] = m.lf;
+    if (PlainCrLf(m, crBefore)) {
+      crBefore = m.cr >> 63;
+      continue;
     }
     if (Settle(m, p, &crBefore, &scan)) return scan;
   }
-  return ScanTail(begin, p, end, crBefore, scan);
+  return ScanTail(begin, p, end, crBefore, scan, bits);
 }
 
-__attribute__((target("avx2"))) BlockScan ScanBlockAvx2(const char* begin, const char* end) {
+// One round of 64 bytes at p, looked at exactly, its LFs noted; false when it
+// found the block's first irregular byte.
+__attribute__((target("avx2"))) inline bool ExactRoundAvx2(const char* begin, const char* p,
+                                                           std::uint64_t* bits,
+                                                           std::uint64_t* crBefore,
+                                                           BlockScan* scan) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i ctrlZ = _mm256_set1_epi8(kCtrlZ);
   const __m256i cr = _mm256_set1_epi8('\r');
   const __m256i lf = _mm256_set1_epi8('\n');
-  const char* p = begin;
-  // Text of CR LF lines alone passes a cheaper test first, four vectors a
-  // round: every LF has a CR before it, no CR lacks its LF (the byte after a
-  // lone CR fails the first part), no NUL, no end mark. The first round that
-  // fails, and what is left after the last whole one, get the exact look.
-  if (p < end && *p != '\0' && *p != kCtrlZ && *p != '\r' && *p != '\n') {
-    ++p;
-    for (; end - p >= 128; p += 128) {
-      __m256i odd = zero;
-      for (int k = 0; k < 4; ++k) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k));
-        const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k - 1));
-        odd = _mm256_or_si256(
-            odd, _mm256_or_si256(
-                     _mm256_xor_si256(_mm256_cmpeq_epi8(v, lf), _mm256_cmpeq_epi8(before, cr)),
-                     _mm256_or_si256(_mm256_cmpeq_epi8(v, zero), _mm256_cmpeq_epi8(v, ctrlZ))));
-      }
-      if (!_mm256_testz_si256(odd, odd)) break;
-    }
+  auto join = [](int low, int high) {
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(low)) |
+           static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32;
+  };
+  const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+  const Masks64 m{join(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v0, cr)),
+                       _mm256_movemask_epi8(_mm256_cmpeq_epi8(v1, cr))),
+                  join(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v0, lf)),
+                       _mm256_movemask_epi8(_mm256_cmpeq_epi8(v1, lf))),
+                  join(_mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v0, zero),
+                                                            _mm256_cmpeq_epi8(v0, ctrlZ))),
+                       _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v1, zero),
+                                                            _mm256_cmpeq_epi8(v1, ctrlZ))))};
+  bits[(p - begin) / 64] = m.lf;
+  if (PlainCrLf(m, *crBefore)) {
+    *crBefore = m.cr >> 63;
+    return true;
   }
+  return !Settle(m, p, crBefore, scan);
+}
+
+__attribute__((target("avx2"))) BlockScan ScanBlockAvx2(const char* begin, const char* end,
+                                                        std::uint64_t* bits) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i ctrlZ = _mm256_set1_epi8(kCtrlZ);
+  const __m256i cr = _mm256_set1_epi8('\r');
+  const __m256i lf = _mm256_set1_epi8('\n');
   BlockScan scan{end, false};
-  std::uint64_t crBefore = p > begin && p[-1] == '\r';
-  for (; end - p >= 64; p += 64) {
-    const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-    auto join = [](int low, int high) {
-      return static_cast<std::uint64_t>(static_cast<std::uint32_t>(low)) |
-             static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32;
-    };
-    const Masks64 m{join(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v0, cr)),
-                         _mm256_movemask_epi8(_mm256_cmpeq_epi8(v1, cr))),
-                    join(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v0, lf)),
-                         _mm256_movemask_epi8(_mm256_cmpeq_epi8(v1, lf))),
-                    join(_mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v0, zero),
-                                                              _mm256_cmpeq_epi8(v0, ctrlZ))),
-                         _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v1, zero),
-                                                              _mm256_cmpeq_epi8(v1, ctrlZ))))};
-    if (Settle(m, p, &crBefore, &scan)) return scan;
+  std::uint64_t crBefore = 0;
+  const char* p = begin;
+  const auto exactRound = [&] { return ExactRoundAvx2(begin, p, bits, &crBefore, &scan); };
+  // The first round the exact way, so the quick rounds may look at the byte before each.
+  if (end - p >= 64) {
+    if (!exactRound()) return scan;
+    p += 64;
   }
-  return ScanTail(begin, p, end, crBefore, scan);
+  // Quick rounds while the text is CR LF lines alone: an LF exactly where the
+  // byte before is a CR (a lone CR fails at the byte after it), no NUL, no end
+  // mark. The first round that fails, and what is left, get the exact look.
+  for (; p > begin && end - p >= 128; p += 128) {
+    __m256i odd = zero;
+    std::uint32_t lfs[4];
+    for (int k = 0; k < 4; ++k) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k));
+      const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k - 1));
+      const __m256i isLf = _mm256_cmpeq_epi8(v, lf);
+      lfs[k] = static_cast<std::uint32_t>(_mm256_movemask_epi8(isLf));
+      odd = _mm256_or_si256(
+          odd, _mm256_or_si256(
+                   _mm256_xor_si256(isLf, _mm256_cmpeq_epi8(before, cr)),
+                   _mm256_or_si256(_mm256_cmpeq_epi8(v, zero), _mm256_cmpeq_epi8(v, ctrlZ))));
+    }
+    if (!_mm256_testz_si256(odd, odd)) break;
+    bits[(p - begin) / 64] = lfs[0] | std::uint64_t{lfs[1]} << 32;
+    bits[(p - begin) / 64 + 1] = lfs[2] | std::uint64_t{lfs[3]} << 32;
+  }
+  crBefore = p > begin && p[-1] == '\r';
+  for (; end - p >= 64; p += 64) {
+    if (!exactRound()) return scan;
+  }
+  return ScanTail(begin, p, end, crBefore, scan, bits);
 }
 
 // Lines are short, so one vector from the end usually finds the line start.
@@ -517,18 +563,44 @@ const char* LastLf(const char* begin, const char* end) {
   }
 }
 
-BlockScan ScanBlock(const char* begin, const char* end) {
+BlockScan ScanBlock(const char* begin, const char* end, LineEnds* lineEnds) {
+  lineEnds->base = begin;
+  const std::size_t words = static_cast<std::size_t>(end - begin) / 64 + 1;
+  if (lineEnds->bits.size() < words) lineEnds->bits.resize(words);
+  std::uint64_t* const bits = lineEnds->bits.data();
   if (begin == end) return {end, false};
   switch (CurrentLevel()) {
 #if NARVO_X86_SIMD
     case ScanLevel::Avx2:
-      return ScanBlockAvx2(begin, end);
+      return ScanBlockAvx2(begin, end, bits);
     case ScanLevel::Sse2:
-      return ScanBlockSse2(begin, end);
+      return ScanBlockSse2(begin, end, bits);
 #endif
     default:
-      return ScanBlockScalar(begin, begin, end, false);
+      return ScanBlockScalar(begin, begin, end, false, bits);
   }
+}
+
+const char* LineStartBefore(const LineEnds& lineEnds, const char* floor, const char* at) {
+  const auto offset = static_cast<std::size_t>(at - lineEnds.base);
+  const std::size_t floorWord = static_cast<std::size_t>(floor - lineEnds.base) / 64;
+  std::size_t word = offset / 64;
+  std::uint64_t before = lineEnds.bits[word] & ((std::uint64_t{1} << (offset % 64)) - 1);
+  while (before == 0) {
+    if (word == floorWord) return floor;
+    before = lineEnds.bits[--word];
+  }
+  const char* lf = lineEnds.base + word * 64 + (63 - std::countl_zero(before));
+  return lf < floor ? floor : lf + 1;
+}
+
+const char* LineEndAfter(const LineEnds& lineEnds, const char* at) {
+  const auto offset = static_cast<std::size_t>(at - lineEnds.base);
+  std::size_t word = offset / 64;
+  std::uint64_t after = lineEnds.bits[word] & (~std::uint64_t{0} << (offset % 64));
+  while (after == 0)
+    after = lineEnds.bits[++word];
+  return lineEnds.base + word * 64 + std::countr_zero(after) + 1;
 }
 
 ScanLevel WidestScanLevel() {

@@ -6,6 +6,7 @@
 
 #include <bitset>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,8 +69,22 @@ struct BlockScan {
   bool bareLf;            // an LF before irregular may lack its CR (false: every one has it)
 };
 
+// Where the LFs of a block are, as ScanBlock saw them: bit i % 64 of bits[i / 64]
+// is set when base[i] is an LF. Known from base up to the block's irregular byte.
+struct LineEnds {
+  const char* base = nullptr;
+  std::vector<std::uint64_t> bits;
+};
+
 // Looks once at a block that starts at a line start for the bytes the line
-// reader treats specially.
-BlockScan ScanBlock(const char* begin, const char* end);
+// reader treats specially, and notes its LFs in lineEnds.
+BlockScan ScanBlock(const char* begin, const char* end, LineEnds* lineEnds);
+
+// The start of the line holding at, from the LFs of the block at and floor are
+// in; floor is a line start at or before at.
+const char* LineStartBefore(const LineEnds& lineEnds, const char* floor, const char* at);
+
+// Just after the LF that ends the line holding at; the block has it before its irregular byte.
+const char* LineEndAfter(const LineEnds& lineEnds, const char* at);
 
 }  // namespace narvo

@@ -8,20 +8,36 @@ namespace narvo {
 
 namespace {
 
-// Hands bytes on: to the sink, or to the stretch the next flush converts.
-// Converting many lines at once gives the bytes converting them one by one
-// would (CR and LF are never part of a Shift-JIS character) for far fewer
-// calls of the converter.
+constexpr std::string_view kLineEnd = "\r\n";
+
+// Queues bytes that stay where they are until the flush (read buffer, constants),
+// or adds them to the stretch the flush converts. Converting many lines at
+// once gives the bytes converting them one by one would (CR and LF are never
+// part of a Shift-JIS character) for far fewer calls of the converter.
 void Put(Printer* p, std::string_view bytes) {
   if (bytes.empty()) return;
   if (p->toUtf8) {
     p->toConvert.append(bytes);
+  } else if (!p->queued.empty() && p->queued.back().data != nullptr &&
+             p->queued.back().data + p->queued.back().size == bytes.data()) {
+    p->queued.back().size += bytes.size();
   } else {
-    p->sink(bytes);
+    p->queued.push_back({bytes.data(), 0, bytes.size()});
   }
 }
 
-// Puts the queued lines.
+// Queues bytes that may be gone by the flush: they are copied.
+void PutCopy(Printer* p, std::string_view bytes) {
+  if (bytes.empty()) return;
+  if (p->toUtf8) {
+    p->toConvert.append(bytes);
+    return;
+  }
+  p->queued.push_back({nullptr, p->copies.size(), bytes.size()});
+  p->copies.append(bytes);
+}
+
+// Queues the waiting lines.
 void EndRun(Printer* p) {
   const char* begin = p->runBegin;
   const char* const end = p->runEnd;
@@ -34,7 +50,7 @@ void EndRun(Printer* p) {
          ++lf) {
       if (lf == begin || lf[-1] != '\r') {
         Put(p, std::string_view(begin, lf - begin));
-        Put(p, "\r\n");
+        Put(p, kLineEnd);
         begin = lf + 1;
       }
     }
@@ -56,15 +72,31 @@ void PrintLines(Printer* p, const char* begin, const char* end, bool bareLf) {
 
 void PrintLine(Printer* p, std::string_view line) {
   EndRun(p);
-  Put(p, line);
-  Put(p, "\r\n");
+  PutCopy(p, line);
+  Put(p, kLineEnd);
 }
 
 void FlushPrinter(Printer* p) {
   EndRun(p);
-  if (p->toConvert.empty()) return;
-  p->sink(ShiftJisToUtf8(p->toConvert));
-  p->toConvert.clear();
+  if (!p->toConvert.empty()) {
+    p->copies = ShiftJisToUtf8(p->toConvert);
+    p->queued.push_back({nullptr, 0, p->copies.size()});
+    p->toConvert.clear();
+  }
+  if (p->queued.empty()) return;
+  p->views.clear();
+  for (const Printer::Piece& piece : p->queued) {
+    p->views.emplace_back(piece.data != nullptr ? piece.data : p->copies.data() + piece.offset,
+                          piece.size);
+  }
+  if (p->pieces) {
+    p->pieces(p->views);
+  } else {
+    for (std::string_view v : p->views)
+      p->sink(v);
+  }
+  p->queued.clear();
+  p->copies.clear();
 }
 
 }  // namespace narvo

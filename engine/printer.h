@@ -1,32 +1,49 @@
 // Writing selected lines: straight from the read buffer where it can, adjacent
-// lines joined into one write, every line ended by CR LF, and Shift-JIS lines
-// converted to UTF-8 for a UTF-8 console.
+// lines joined into one piece, every line ended by CR LF, and Shift-JIS lines
+// converted to UTF-8 for a UTF-8 console. A flush hands over all its pieces at
+// once, so a large one goes out in one gathered write without being copied.
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace narvo {
 
-// Where written bytes go: standard output in a run, a string in the tests.
+// Where written bytes go, piece by piece: a string in the tests.
 using ByteSink = std::function<void(std::string_view bytes)>;
+
+// Where written bytes go, all pieces of a flush at once (valid during the call
+// only): standard output in a run.
+using PiecesSink = std::function<void(std::span<const std::string_view> pieces)>;
 
 // A printer over one sink; plain record, driven by the functions below.
 struct Printer {
-  ByteSink sink;
+  ByteSink sink;                   // used when pieces is not set
+  PiecesSink pieces;               //
   bool toUtf8 = false;             // Shift-JIS data on a UTF-8 console
   const char* runBegin = nullptr;  // whole lines waiting in the read buffer
   const char* runEnd = nullptr;
   bool runBareLf = false;  // the waiting lines may hold an LF without its CR
-  std::string toConvert;   // with toUtf8: what the next flush converts in one go
+  // What the next flush writes: ranges of the read buffer, or (data null) of copies.
+  struct Piece {
+    const char* data;
+    std::size_t offset, size;
+  };
+  std::vector<Piece> queued;
+  std::string copies;                   // bytes that live nowhere else until the flush
+  std::string toConvert;                // with toUtf8: what the next flush converts in one go
+  std::vector<std::string_view> views;  // the flush's pieces, reused
 };
 
 // Queues the whole lines [begin, end) (each ending in LF) from the read buffer;
 // bareLf tells that an LF there may lack its CR.
 void PrintLines(Printer* printer, const char* begin, const char* end, bool bareLf);
 
-// Writes one line (without its line end) followed by CR LF.
+// Queues one line (without its line end, copied) followed by CR LF.
 void PrintLine(Printer* printer, std::string_view line);
 
 // Writes everything queued; needed before the read buffer changes.

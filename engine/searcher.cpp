@@ -63,6 +63,7 @@ struct Search {
   KeywordSet keys;
   Printer printer;
   LineReader lineReader;  // for the lines the buffer scans leave to it
+  LineEnds lineEnds;      // of the block being searched
   SearchOutcome outcome;
   // The last selected line, while it is still in the buffer: the last line of [lastBegin, lastEnd).
   const char* lastBegin = nullptr;
@@ -96,12 +97,6 @@ void KeepLastMatch(Search* s) {
   s->lastBegin = s->lastEnd = nullptr;
 }
 
-// The start of the line holding at; floor is a line start at or before it.
-const char* LineStart(const char* floor, const char* at) {
-  const char* lf = LastLf(floor, at);
-  return lf == nullptr ? floor : lf + 1;
-}
-
 // The line's text: without its LF, and without the CR before it.
 const char* TextEnd(const char* lineBegin, const char* lineEnd) {
   const char* end = lineEnd - 1;
@@ -129,13 +124,13 @@ void SearchIncluding(Search* s, const char* p, const char* end, bool bareLf) {
       p = c + 1;
       continue;
     }
-    const char* lineBegin = LineStart(floor, c);
+    const char* lineBegin = LineStartBefore(s->lineEnds, floor, c);
     floor = lineBegin;
     if (exact && !StartsCharacter(s->keys, lineBegin, c)) {
       p = c + 1;
       continue;
     }
-    const char* lineEnd = static_cast<const char*>(std::memchr(c, '\n', end - c)) + 1;
+    const char* lineEnd = LineEndAfter(s->lineEnds, c);
     const char* textEnd = TextEnd(lineBegin, lineEnd);
     bool all = true;
     if (!exact) all = SelectedByLine(s, lineBegin, lineEnd);
@@ -166,13 +161,13 @@ void SearchExcluding(Search* s, const char* p, const char* end, bool bareLf) {
       p = c + 1;
       continue;
     }
-    const char* lineBegin = LineStart(floor, c);
+    const char* lineBegin = LineStartBefore(s->lineEnds, floor, c);
     floor = lineBegin;
     if (exact && !StartsCharacter(s->keys, lineBegin, c)) {
       p = c + 1;
       continue;
     }
-    const char* lineEnd = static_cast<const char*>(std::memchr(c, '\n', end - c)) + 1;
+    const char* lineEnd = LineEndAfter(s->lineEnds, c);
     p = floor = lineEnd;
     if (!exact && SelectedByLine(s, lineBegin, lineEnd)) continue;
     Select(s, kept, lineBegin, bareLf);
@@ -216,7 +211,7 @@ void SearchByLineReader(Search* s, const char* begin, const char* end) {
 // A last line without a line end: taken as it stands in the buffer, which may
 // be most of the memory the search uses, when nothing in it needs the line reader.
 void SearchLastLine(Search* s, const char* begin, const char* end) {
-  if (ScanBlock(begin, end).irregular != end) {
+  if (ScanBlock(begin, end, &s->lineEnds).irregular != end) {
     SearchByLineReader(s, begin, end);
     return;
   }
@@ -243,8 +238,9 @@ void SearchLastLine(Search* s, const char* begin, const char* end) {
 // The lines [p, end): it starts at a line start and ends after an LF.
 void SearchRegion(Search* s, const char* p, const char* end) {
   while (p < end && !s->inputEnded) {
-    const BlockScan scan = ScanBlock(p, end);
-    const char* lineBegin = scan.irregular == end ? end : LineStart(p, scan.irregular);
+    const BlockScan scan = ScanBlock(p, end, &s->lineEnds);
+    const char* lineBegin =
+        scan.irregular == end ? end : LineStartBefore(s->lineEnds, p, scan.irregular);
     SearchCleanLines(s, p, lineBegin, scan.bareLf);
     if (lineBegin == end) break;
     const char* lineEnd =
@@ -256,11 +252,12 @@ void SearchRegion(Search* s, const char* p, const char* end) {
 
 }  // namespace
 
-SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read,
-                           const ByteSink& sink) {
+SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, const ByteSink& sink,
+                           const PiecesSink& pieces) {
   Search s;
   s.setup = &setup;
   s.printer.sink = sink;
+  s.printer.pieces = pieces;
   StartData(&s.data, setup);
   PrepareKeywords(&s);
   // Left uninitialised: every byte is read into before it is looked at. It
@@ -347,8 +344,9 @@ std::string SearchInput(const platform::Input& input) {
   setup.terms = state.terms;
   setup.excludeMode = state.excludeMode;
   setup.consoleUtf8 = ConsoleEncoding() == Encoding::Utf8;
-  SearchOutcome outcome = SearchStream(setup, InputReadFunction(input),
-                                       [](std::string_view bytes) { WriteBytes(bytes); });
+  SearchOutcome outcome =
+      SearchStream(setup, InputReadFunction(input), nullptr,
+                   [](std::span<const std::string_view> pieces) { WritePieces(pieces); });
   state.lastMatchEncoding = outcome.lastMatchEncoding;
   return std::move(outcome.lastMatch);
 }

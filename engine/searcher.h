@@ -29,9 +29,10 @@ struct SearchOutcome {
   Encoding lastMatchEncoding = Encoding::ShiftJis;  // the data encoding it was read in
 };
 
-// Searches the input read delivers and writes the selected lines to sink.
-SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read,
-                           const ByteSink& sink);
+// Searches the input read delivers and writes the selected lines to pieces
+// when it is set, else to sink.
+SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, const ByteSink& sink,
+                           const PiecesSink& pieces = nullptr);
 
 // The same result line by line, the straightforward way: the reference for SearchStream.
 SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& read,

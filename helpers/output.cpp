@@ -1,5 +1,7 @@
 #include "helpers/output.h"
 
+#include <vector>
+
 #include "helpers/failure.h"
 #include "helpers/text.h"
 #include "platform/platform.h"
@@ -36,6 +38,26 @@ void WriteBytes(std::string_view bytes) {
     }
   }
   pending.append(bytes);
+}
+
+void WritePieces(std::span<const std::string_view> pieces) {
+  std::size_t total = 0;
+  for (std::string_view piece : pieces)
+    total += piece.size();
+  if (pending.size() + total <= kBufferSize) {
+    if (pending.capacity() < kBufferSize) pending.reserve(kBufferSize);
+    for (std::string_view piece : pieces)
+      pending.append(piece);
+    return;
+  }
+  static std::vector<std::string_view> all;
+  all.clear();
+  all.emplace_back(pending);
+  all.insert(all.end(), pieces.begin(), pieces.end());
+  platform::IoError error;
+  const bool ok = platform::WriteAllPieces(platform::Stream::Output, all, &error);
+  pending.clear();
+  if (!ok) FailIo(error);
 }
 
 void WriteLine(std::string_view bytes) {

@@ -3,6 +3,7 @@
 // process quietly through SIGPIPE on POSIX, like any other filter.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,11 @@ namespace narvo {
 
 // Appends bytes to standard output.
 void WriteBytes(std::string_view bytes);
+
+// Appends the pieces in order: copied into the buffer when they fit, else
+// written at once with what is buffered, in one gathered write where the
+// system has it, without copying.
+void WritePieces(std::span<const std::string_view> pieces);
 
 // Appends bytes followed by CR LF.
 void WriteLine(std::string_view bytes);

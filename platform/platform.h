@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,6 +87,10 @@ enum class Stream { Output, Error };
 
 // Writes all bytes to standard output or error; false with *error filled on failure.
 bool WriteAll(Stream stream, const char* data, std::size_t size, IoError* error);
+
+// Writes the pieces in order, as few system calls as the system allows (POSIX
+// gathers them with writev); false with *error filled on failure.
+bool WriteAllPieces(Stream stream, std::span<const std::string_view> pieces, IoError* error);
 
 // True when the console speaks UTF-8 (POSIX with a UTF-8 locale codeset); false
 // means the native mode, where every text is Shift-JIS bytes as on Windows.

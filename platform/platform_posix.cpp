@@ -4,6 +4,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -227,6 +228,40 @@ bool WriteAll(Stream stream, const char* data, std::size_t size, IoError* error)
     }
     data += n;
     size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool WriteAllPieces(Stream stream, std::span<const std::string_view> pieces, IoError* error) {
+  const int fd = stream == Stream::Output ? STDOUT_FILENO : STDERR_FILENO;
+  constexpr std::size_t kMostPieces = 1024;  // IOV_MAX on Linux and macOS
+  iovec vectors[kMostPieces];
+  std::size_t next = 0;  // the first piece not yet handed to writev
+  std::size_t done = 0;  // bytes of pieces[next] already written
+  while (next < pieces.size()) {
+    std::size_t count = 0;
+    for (std::size_t i = next; i < pieces.size() && count < kMostPieces; ++i) {
+      const std::size_t skip = i == next ? done : 0;
+      if (pieces[i].size() == skip) continue;
+      vectors[count].iov_base = const_cast<char*>(pieces[i].data() + skip);
+      vectors[count].iov_len = pieces[i].size() - skip;
+      ++count;
+    }
+    if (count == 0) break;
+    const ssize_t n = writev(fd, vectors, static_cast<int>(count));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *error = ErrorFromErrno(errno);
+      return false;
+    }
+    // Skip what went out, empty pieces included.
+    auto left = static_cast<std::size_t>(n);
+    while (next < pieces.size() && left >= pieces[next].size() - done) {
+      left -= pieces[next].size() - done;
+      ++next;
+      done = 0;
+    }
+    done += left;
   }
   return true;
 }

@@ -324,6 +324,14 @@ bool WriteAll(Stream stream, const char* data, std::size_t size, IoError* error)
   return true;
 }
 
+bool WriteAllPieces(Stream stream, std::span<const std::string_view> pieces, IoError* error) {
+  // WriteFile takes one range: the pieces are joined, as a buffered write would.
+  std::string joined;
+  for (std::string_view piece : pieces)
+    joined.append(piece);
+  return WriteAll(stream, joined.data(), joined.size(), error);
+}
+
 bool ConsoleIsUtf8() {
   return false;
 }

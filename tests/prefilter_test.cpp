@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace narvo {
@@ -31,7 +33,8 @@ void AtEveryLevel(Check check) {
 TEST(ScanBlock, FindsTheFirstByteTheLineReaderTreatsSpecially) {
   AtEveryLevel([] {
     const std::string clean = Lines();
-    const BlockScan none = ScanBlock(clean.data(), clean.data() + clean.size());
+    LineEnds ends;
+    const BlockScan none = ScanBlock(clean.data(), clean.data() + clean.size(), &ends);
     EXPECT_EQ(none.irregular, clean.data() + clean.size());
     EXPECT_FALSE(none.bareLf);
     for (const std::string& odd : {std::string(1, '\0'), std::string("\x1a"), std::string("\r")}) {
@@ -41,7 +44,8 @@ TEST(ScanBlock, FindsTheFirstByteTheLineReaderTreatsSpecially) {
         std::string text = clean;
         text.insert(at, odd);
         SCOPED_TRACE(testing::Message() << "byte " << int(odd[0]) << " at " << at);
-        EXPECT_EQ(ScanBlock(text.data(), text.data() + text.size()).irregular, text.data() + at);
+        EXPECT_EQ(ScanBlock(text.data(), text.data() + text.size(), &ends).irregular,
+                  text.data() + at);
       }
     }
   });
@@ -50,12 +54,13 @@ TEST(ScanBlock, FindsTheFirstByteTheLineReaderTreatsSpecially) {
 TEST(ScanBlock, TellsWhetherAnLfLacksItsCr) {
   AtEveryLevel([] {
     const std::string clean = Lines();
+    LineEnds ends;
     for (std::size_t at = 0; at <= clean.size(); ++at) {
       if (at > 0 && clean[at - 1] == '\r') continue;  // that would make a CR LF of a lone CR
       std::string text = clean;
       text.insert(at, "\n");
       SCOPED_TRACE(at);
-      const BlockScan scan = ScanBlock(text.data(), text.data() + text.size());
+      const BlockScan scan = ScanBlock(text.data(), text.data() + text.size(), &ends);
       EXPECT_EQ(scan.irregular, text.data() + text.size());
       EXPECT_TRUE(scan.bareLf);
     }
@@ -72,6 +77,31 @@ TEST(LastLf, FindsTheLastLineEndBefore) {
         EXPECT_EQ(lf, nullptr) << end;
       } else {
         EXPECT_EQ(lf, text.data() + expected) << end;
+      }
+    }
+  });
+}
+
+// The line bounds from the block's LF bits, for every offset of every line and
+// every floor before it, in blocks that start at each offset of a vector round
+// and end anywhere: LFs in the last partial round, LF-only lines, empty lines.
+TEST(LineEnds, GiveTheBoundsOfTheLineHoldingAnyByte) {
+  AtEveryLevel([] {
+    const std::string lines = Lines() + "\n\nx\n\r\n" + Lines() + "tail\r\n";
+    LineEnds ends;
+    for (std::size_t first = 0; first < 64; first = lines.find('\n', first) + 1) {
+      const char* begin = lines.data() + first;
+      const char* end = lines.data() + lines.size();
+      SCOPED_TRACE(first);
+      ASSERT_EQ(ScanBlock(begin, end, &ends).irregular, end);
+      for (const char* at = begin; at < end; ++at) {
+        const char* start = at;
+        while (start > begin && start[-1] != '\n')
+          --start;
+        const char* stop = static_cast<const char*>(std::memchr(at, '\n', end - at)) + 1;
+        ASSERT_EQ(LineEndAfter(ends, at), stop) << at - begin;
+        for (const char* floor = begin; floor <= start; floor = std::find(floor, end, '\n') + 1)
+          ASSERT_EQ(LineStartBefore(ends, floor, at), start) << at - begin;
       }
     }
   });
