@@ -1,13 +1,14 @@
 #include "engine/prefilter.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 
 // The only place in engine/ and helpers/ that knows the processor: x86 gets
-// SSE2 (always there on x86-64) and AVX2 when the processor has it, chosen at
-// run time; every other target scans with memchr and plain loops.
+// SSE2 (always there on x86-64), and AVX2 and AVX-512 when the processor has
+// them, chosen at run time; every other target scans with memchr and plain loops.
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__) && defined(__GNUC__)
 #define NARVO_X86_SIMD 1
 #include <immintrin.h>
@@ -408,6 +409,53 @@ __attribute__((target("avx2"))) const char* LastLfAvx2(const char* begin, const 
   return LastLfSse2(begin, p);
 }
 
+// AVX-512 (byte and word instructions): the compares give bit masks directly.
+#define NARVO_AVX512 __attribute__((target("avx512f,avx512bw")))
+
+NARVO_AVX512 const char* CandidateAvx512(const Needle& n, const char* p, const char* stop) {
+  const __m512i want1 = _mm512_set1_epi8(n.want[n.anchor1]);
+  const __m512i fold1 = _mm512_set1_epi8(n.fold[n.anchor1]);
+  const __m512i want2 = _mm512_set1_epi8(n.want[n.anchor2]);
+  const __m512i fold2 = _mm512_set1_epi8(n.fold[n.anchor2]);
+  while (stop - p >= 64) {
+    const __m512i x = _mm512_or_si512(_mm512_loadu_si512(p + n.anchor1), fold1);
+    const __m512i y = _mm512_or_si512(_mm512_loadu_si512(p + n.anchor2), fold2);
+    const std::uint64_t m = _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(x, want1), y, want2);
+    if (m != 0) return p + std::countr_zero(m);
+    p += 64;
+  }
+  return CandidateAvx2(n, p, stop);
+}
+
+NARVO_AVX512 BlockScan ScanBlockAvx512(const char* begin, const char* end, std::uint64_t* bits) {
+  const __m512i cr = _mm512_set1_epi8('\r');
+  const __m512i lf = _mm512_set1_epi8('\n');
+  // A byte equals its entry, picked by its low four bits, only when it is a NUL
+  // or an end mark (bytes of 0x80 and up pick 0).
+  static constexpr auto kOddTable = [] {
+    std::array<char, 64> table{};
+    for (std::size_t i = 0; i < table.size(); ++i)
+      table[i] = i % 16 == 0 ? '\0' : i % 16 == kCtrlZ % 16 ? kCtrlZ : '\xff';
+    return table;
+  }();
+  const __m512i oddTable = _mm512_loadu_si512(kOddTable.data());
+  BlockScan scan{end, false};
+  std::uint64_t crBefore = 0;
+  const char* p = begin;
+  for (; end - p >= 64; p += 64) {
+    const __m512i v = _mm512_loadu_si512(p);
+    const Masks64 m{_mm512_cmpeq_epi8_mask(v, cr), _mm512_cmpeq_epi8_mask(v, lf),
+                    _mm512_cmpeq_epi8_mask(_mm512_shuffle_epi8(oddTable, v), v)};
+    bits[(p - begin) / 64] = m.lf;
+    if (PlainCrLf(m, crBefore)) {
+      crBefore = m.cr >> 63;
+      continue;
+    }
+    if (Settle(m, p, &crBefore, &scan)) return scan;
+  }
+  return ScanTail(begin, p, end, crBefore, scan, bits);
+}
+
 #endif  // NARVO_X86_SIMD
 
 // The weight of an offset no scan can test.
@@ -507,6 +555,9 @@ const char* NextCandidate(const Needle& needle, const char* begin, const char* e
   const char* c;
   switch (CurrentLevel()) {
 #if NARVO_X86_SIMD
+    case ScanLevel::Avx512:
+      c = CandidateAvx512(needle, begin, stop);
+      break;
     case ScanLevel::Avx2:
       c = CandidateAvx2(needle, begin, stop);
       break;
@@ -535,7 +586,7 @@ const char* NextCandidateOfAny(const std::vector<Needle>& needles, const char* b
   // Whole vectors only where every needle fits; the rest goes one byte at a time.
   if (end - begin >= static_cast<std::ptrdiff_t>(longest) && CurrentLevel() != ScanLevel::Plain) {
     const char* const stop = end - longest + 1;
-    p = CurrentLevel() == ScanLevel::Avx2 && needles.size() <= kMostNeedlesAvx2
+    p = CurrentLevel() >= ScanLevel::Avx2 && needles.size() <= kMostNeedlesAvx2
             ? CandidateOfAnyAvx2(needles, begin, stop)
             : CandidateOfAnySse2(needles, begin, stop);
   }
@@ -553,6 +604,7 @@ const char* NextCandidateOfAny(const std::vector<Needle>& needles, const char* b
 const char* LastLf(const char* begin, const char* end) {
   switch (CurrentLevel()) {
 #if NARVO_X86_SIMD
+    case ScanLevel::Avx512:
     case ScanLevel::Avx2:
       return LastLfAvx2(begin, end);
     case ScanLevel::Sse2:
@@ -571,6 +623,8 @@ BlockScan ScanBlock(const char* begin, const char* end, LineEnds* lineEnds) {
   if (begin == end) return {end, false};
   switch (CurrentLevel()) {
 #if NARVO_X86_SIMD
+    case ScanLevel::Avx512:
+      return ScanBlockAvx512(begin, end, bits);
     case ScanLevel::Avx2:
       return ScanBlockAvx2(begin, end, bits);
     case ScanLevel::Sse2:
@@ -605,6 +659,9 @@ const char* LineEndAfter(const LineEnds& lineEnds, const char* at) {
 
 ScanLevel WidestScanLevel() {
 #if NARVO_X86_SIMD
+  if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f")) {
+    return ScanLevel::Avx512;
+  }
   return __builtin_cpu_supports("avx2") ? ScanLevel::Avx2 : ScanLevel::Sse2;
 #else
   return ScanLevel::Plain;

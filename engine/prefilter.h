@@ -15,8 +15,9 @@
 
 namespace narvo {
 
-// How wide the scans go: plain loops (and memchr), SSE2 or AVX2 vectors.
-enum class ScanLevel { Plain, Sse2, Avx2 };
+// How wide the scans go: plain loops (and memchr), SSE2, AVX2 or AVX-512 (with
+// byte compares into mask registers) vectors.
+enum class ScanLevel { Plain, Sse2, Avx2, Avx512 };
 
 // The widest level this processor runs.
 ScanLevel WidestScanLevel();
