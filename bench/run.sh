@@ -67,7 +67,13 @@ if [[ ! -f $big || $small -nt $big || $(stat -c %s "$big") -ne $((copies * small
   for ((i = 0; i < copies; i++)); do cat "$small" >> "$big.tmp"; done
   mv "$big.tmp" "$big"
 fi
-cat "$small" "$big" > /dev/null   # into the page cache: every tool reads warm files
+# Every tool reads warm files, cached the way the kernel caches any file read
+# from disk: written back, dropped from the page cache and read in once. A file
+# just written in small pieces (xz writes a few KiB at a time) stays cached in
+# small pages, which costs every tool over a millisecond more on the 12 MB file.
+sync "$small" "$big"
+for f in "$small" "$big"; do dd if="$f" iflag=nocache count=0 status=none; done
+cat "$small" "$big" > /dev/null
 
 # --- the tools ---------------------------------------------------------------------------------
 tools=(narvo grepC)
@@ -149,8 +155,11 @@ for file in "$small" "$big"; do
     say "timing ${label[$q]} / $fname: $runs runs of ${tools[*]}"
     use_query "$q"
     declare -A times=()
-    for ((r = 1; r <= runs; r++)); do
-      for tool in "${tools[@]}"; do
+    # Every tool once a run, each run starting with the next tool, so that none
+    # always runs right after the same other one (rg's threads, say).
+    for ((r = 0; r < runs; r++)); do
+      for ((i = 0; i < ${#tools[@]}; i++)); do
+        tool=${tools[(r + i) % ${#tools[@]}]}
         times[$tool]+="$(timed "$tool" "$q" "$file" "$out/$tool.out") "
       done
     done
