@@ -79,8 +79,10 @@ void PrintLine(Printer* p, std::string_view line) {
 void FlushPrinter(Printer* p) {
   EndRun(p);
   if (!p->toConvert.empty()) {
-    p->copies = ShiftJisToUtf8(p->toConvert);
-    p->queued.push_back({nullptr, 0, p->copies.size()});
+    // Into a string kept from flush to flush, so its memory is reused.
+    p->converted.clear();
+    AppendShiftJisAsUtf8(p->toConvert, &p->converted);
+    p->queued.push_back({p->converted.data(), 0, p->converted.size()});
     p->toConvert.clear();
   }
   if (p->queued.empty()) return;

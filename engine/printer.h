@@ -36,6 +36,7 @@ struct Printer {
   std::vector<Piece> queued;
   std::string copies;                   // bytes that live nowhere else until the flush
   std::string toConvert;                // with toUtf8: what the next flush converts in one go
+  std::string converted;                // what it converted to, reused
   std::vector<std::string_view> views;  // the flush's pieces, reused
 };
 

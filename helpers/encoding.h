@@ -33,7 +33,23 @@ bool KeywordToCp932(std::string_view keyword, std::string* converted);
 std::vector<std::string> KeywordsForData(const std::vector<std::string>& typed, bool consoleUtf8,
                                          Encoding dataEncoding);
 
-// Shift-JIS text in UTF-8, bytes that do not decode kept as they are.
+// Shift-JIS text in UTF-8, bytes that do not decode kept as they are: by a
+// table taken once from the platform's converter, or through the converter
+// where that cannot be had.
 std::string ShiftJisToUtf8(std::string_view text);
+
+// The same appended to out.
+void AppendShiftJisAsUtf8(std::string_view text, std::string* out);
+
+// The table is made once this many bytes (512 KiB at first) have gone through
+// the converter: making it costs about what converting 300 KB does. The tests
+// set 0, to convert by the table at once.
+void ConvertByTableAfter(std::size_t bytes);
+
+// True when the platform's converter gave a whole table (it does on POSIX).
+bool ShiftJisTableUsable();
+
+// The same straight through the platform's converter: the reference for the table.
+std::string ShiftJisToUtf8ByConverter(std::string_view text);
 
 }  // namespace narvo

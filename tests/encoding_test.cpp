@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 namespace narvo {
@@ -83,6 +84,34 @@ TEST(ShiftJisToUtf8, KeepsBytesThatDoNotDecode) {
   EXPECT_EQ(ShiftJisToUtf8("\x91\xe5\x8d\xe3\x83"), "\xe5\xa4\xa7\xe9\x98\xaa\x83");
   EXPECT_EQ(ShiftJisToUtf8("\\~\x81\x60\r\n"), "\\~\xef\xbd\x9e\r\n");
   EXPECT_EQ(ShiftJisToUtf8("\x83\r\n\x83\x41"), "\x83\r\n\xe3\x82\xa2");
+}
+
+// The table gives what the converter gives: for every byte and pair on its
+// own and between neighbours (a lead byte before a byte that is no trail, one
+// at the end), and for random text from an alphabet of lead bytes, trail bytes
+// of every kind and line ends.
+TEST(ShiftJisToUtf8, GivesWhatTheConverterGives) {
+#if !defined(_WIN32)
+  ASSERT_TRUE(ShiftJisTableUsable());
+#endif
+  ConvertByTableAfter(0);
+  std::string all;
+  for (int lead = 0; lead < 256; ++lead) {
+    for (int trail = 0; trail < 256; trail += lead >= 0x80 ? 1 : 37)
+      all += {static_cast<char>(lead), static_cast<char>(trail), '\n'};
+  }
+  ASSERT_EQ(ShiftJisToUtf8(all), ShiftJisToUtf8ByConverter(all));
+  const std::string alphabet = "\x81\x82\x83\x85\x88\x9f\xa0\xa1\xdf\xe0\xea\xeb\xef\xf0\xfa\xfc"
+                               "\xfd\xff\x40\x5c\x7e\x7f\x80\xa0\x61Z\r\n\x00,1"s;
+  std::uint32_t seed = 12345;
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    for (int k = 0; k < round % 40; ++k) {
+      seed = seed * 1103515245 + 12345;
+      text += alphabet[(seed >> 16) % alphabet.size()];
+    }
+    ASSERT_EQ(ShiftJisToUtf8(text), ShiftJisToUtf8ByConverter(text)) << testing::PrintToString(text);
+  }
 }
 
 }  // namespace
