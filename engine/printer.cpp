@@ -10,31 +10,21 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-// Queues bytes that stay where they are until the flush (read buffer, constants),
-// or adds them to the stretch the flush converts. Converting many lines at
-// once gives the bytes converting them one by one would (CR and LF are never
-// part of a Shift-JIS character) for far fewer calls of the converter.
+// Queues bytes that stay where they are until the flush (read buffer,
+// constants), or adds them to the stretch the flush converts. Converting many
+// lines at once gives the bytes converting them one by one would (CR and LF
+// are never part of a Shift-JIS character) for far fewer calls of the converter.
 void Put(Printer* p, std::string_view bytes) {
   if (bytes.empty()) return;
   if (p->toUtf8) {
     p->toConvert.append(bytes);
-  } else if (!p->queued.empty() && p->queued.back().data != nullptr &&
-             p->queued.back().data + p->queued.back().size == bytes.data()) {
-    p->queued.back().size += bytes.size();
+  } else if (!p->queued.empty() &&
+             p->queued.back().data() + p->queued.back().size() == bytes.data()) {
+    p->queued.back() =
+        std::string_view(p->queued.back().data(), p->queued.back().size() + bytes.size());
   } else {
-    p->queued.push_back({bytes.data(), 0, bytes.size()});
+    p->queued.push_back(bytes);
   }
-}
-
-// Queues bytes that may be gone by the flush: they are copied.
-void PutCopy(Printer* p, std::string_view bytes) {
-  if (bytes.empty()) return;
-  if (p->toUtf8) {
-    p->toConvert.append(bytes);
-    return;
-  }
-  p->queued.push_back({nullptr, p->copies.size(), bytes.size()});
-  p->copies.append(bytes);
 }
 
 // Queues the waiting lines.
@@ -70,9 +60,9 @@ void PrintLines(Printer* p, const char* begin, const char* end, bool bareLf) {
   p->runBareLf = p->runBareLf || bareLf;
 }
 
-void PrintLine(Printer* p, std::string_view line) {
+void PrintText(Printer* p, std::string_view text) {
   EndRun(p);
-  PutCopy(p, line);
+  Put(p, text);
   Put(p, kLineEnd);
 }
 
@@ -82,23 +72,17 @@ void FlushPrinter(Printer* p) {
     // Into a string kept from flush to flush, so its memory is reused.
     p->converted.clear();
     AppendShiftJisAsUtf8(p->toConvert, &p->converted);
-    p->queued.push_back({p->converted.data(), 0, p->converted.size()});
+    p->queued.push_back(p->converted);
     p->toConvert.clear();
   }
   if (p->queued.empty()) return;
-  p->views.clear();
-  for (const Printer::Piece& piece : p->queued) {
-    p->views.emplace_back(piece.data != nullptr ? piece.data : p->copies.data() + piece.offset,
-                          piece.size);
-  }
   if (p->pieces) {
-    p->pieces(p->views);
+    p->pieces(p->queued);
   } else {
-    for (std::string_view v : p->views)
+    for (std::string_view v : p->queued)
       p->sink(v);
   }
   p->queued.clear();
-  p->copies.clear();
 }
 
 }  // namespace narvo

@@ -23,29 +23,23 @@ using PiecesSink = std::function<void(std::span<const std::string_view> pieces)>
 // A printer over one sink; plain record, driven by the functions below.
 struct Printer {
   ByteSink sink;                   // used when pieces is not set
-  PiecesSink pieces;               //
+  PiecesSink pieces;               // or, when set, each flush at once
   bool toUtf8 = false;             // Shift-JIS data on a UTF-8 console
   const char* runBegin = nullptr;  // whole lines waiting in the read buffer
   const char* runEnd = nullptr;
   bool runBareLf = false;  // the waiting lines may hold an LF without its CR
-  // What the next flush writes: ranges of the read buffer, or (data null) of copies.
-  struct Piece {
-    const char* data;
-    std::size_t offset, size;
-  };
-  std::vector<Piece> queued;
-  std::string copies;                   // bytes that live nowhere else until the flush
-  std::string toConvert;                // with toUtf8: what the next flush converts in one go
-  std::string converted;                // what it converted to, reused
-  std::vector<std::string_view> views;  // the flush's pieces, reused
+  // What the next flush writes: ranges of the read buffer, constants, converted.
+  std::vector<std::string_view> queued;
+  std::string toConvert;  // with toUtf8: what the next flush converts in one go
+  std::string converted;  // what it converted to, reused
 };
 
 // Queues the whole lines [begin, end) (each ending in LF) from the read buffer;
 // bareLf tells that an LF there may lack its CR.
 void PrintLines(Printer* printer, const char* begin, const char* end, bool bareLf);
 
-// Queues one line (without its line end, copied) followed by CR LF.
-void PrintLine(Printer* printer, std::string_view line);
+// Queues one line's text from the read buffer (not copied) followed by CR LF.
+void PrintText(Printer* printer, std::string_view text);
 
 // Writes everything queued; needed before the read buffer changes.
 void FlushPrinter(Printer* printer);

@@ -18,6 +18,8 @@ namespace narvo {
 
 namespace {
 
+constexpr char kCtrlZ = 0x1A;
+
 // The read buffer starts at most this large and takes the size asked for once
 // this much input has gone through: each new page of it costs a page fault,
 // which on a small input outweighs the reads a larger buffer saves.
@@ -62,12 +64,13 @@ struct Search {
   DataState data;
   KeywordSet keys;
   Printer printer;
-  LineReader lineReader;  // for the lines the buffer scans leave to it
-  LineEnds lineEnds;      // of the block being searched
+  LineEnds lineEnds;  // of the block being searched
   SearchOutcome outcome;
-  // The last selected line, while it is still in the buffer: the last line of [lastBegin, lastEnd).
+  // The last selected line, while it is still in the buffer: the last line of
+  // [lastBegin, lastEnd), or, with lastIsText, that text itself.
   const char* lastBegin = nullptr;
   const char* lastEnd = nullptr;
+  bool lastIsText = false;
   Encoding lastEncoding = Encoding::ShiftJis;
   bool inputEnded = false;  // an end mark ended the input
 };
@@ -82,19 +85,35 @@ void Select(Search* s, const char* begin, const char* end, bool bareLf) {
   PrintLines(&s->printer, begin, end, bareLf);
   s->lastBegin = begin;
   s->lastEnd = end;
+  s->lastIsText = false;
   s->lastEncoding = s->data.encoding;
 }
 
-// Copies the last selected line out of the buffer before the buffer changes.
+// Selects one line's text, which stays where it is in the buffer.
+void SelectText(Search* s, std::string_view text) {
+  PrintText(&s->printer, text);
+  s->lastBegin = text.data();
+  s->lastEnd = text.data() + text.size();
+  s->lastIsText = true;
+  s->lastEncoding = s->data.encoding;
+}
+
+// Copies the last selected line out of the buffer before the buffer changes,
+// where the caller wants it.
 void KeepLastMatch(Search* s) {
   if (s->lastBegin == nullptr) return;
-  const char* end = s->lastEnd - 1;  // its LF
-  const char* lf = LastLf(s->lastBegin, end);
-  const char* begin = lf == nullptr ? s->lastBegin : lf + 1;
-  if (end > begin && end[-1] == '\r') --end;
+  const char* begin = s->lastBegin;
+  const char* end = s->lastEnd;
+  s->lastBegin = s->lastEnd = nullptr;
+  if (!s->setup->keepLastMatch) return;
+  if (!s->lastIsText) {
+    --end;  // its LF
+    const char* lf = LastLf(begin, end);
+    if (lf != nullptr) begin = lf + 1;
+    if (end > begin && end[-1] == '\r') --end;
+  }
   s->outcome.lastMatch.assign(begin, end);
   s->outcome.lastMatchEncoding = s->lastEncoding;
-  s->lastBegin = s->lastEnd = nullptr;
 }
 
 // The line's text: without its LF, and without the CR before it.
@@ -185,67 +204,108 @@ void SearchCleanLines(Search* s, const char* begin, const char* end, bool bareLf
   }
 }
 
-// The lines of [begin, end) the way the straightforward search reads them.
-void SearchByLineReader(Search* s, const char* begin, const char* end) {
-  std::string_view rest(begin, end - begin);
-  InitLineReader(
-      &s->lineReader,
-      [&rest](char* buffer, std::size_t size, platform::IoError*) {
-        const std::size_t n = size < rest.size() ? size : rest.size();
-        std::memcpy(buffer, rest.data(), n);
-        rest.remove_prefix(n);
-        return static_cast<std::ptrdiff_t>(n);
-      },
-      rest.size());
-  std::string line;
-  while (ReadLine(&s->lineReader, &line)) {
-    if (!LineSelected(s->data.matcher, line)) continue;
-    PrintLine(&s->printer, line);
-    s->outcome.lastMatch = line;
-    s->outcome.lastMatchEncoding = s->data.encoding;
-    s->lastBegin = s->lastEnd = nullptr;
+// True when the text of one line (no line end in it, NULs allowed) is selected.
+bool TextSelected(const Search* s, std::string_view text) {
+  const KeywordSet& keys = s->keys;
+  if (!keys.exact) return LineSelected(s->data.matcher, text);
+  // Keywords are looked for before the first NUL only.
+  const char* begin = text.data();
+  const char* end = begin + std::min(text.size(), text.find('\0'));
+  if (keys.excludeMode || keys.needles.empty()) {
+    for (const Needle& n : keys.findable) {
+      if (LineContains(keys, n, begin, end)) return false;
+    }
+    return true;
   }
-  if (s->lineReader.endMarked) s->inputEnded = true;
+  for (const Needle& n : keys.needles) {
+    if (!LineContains(keys, n, begin, end)) return false;
+  }
+  return true;
 }
 
-// A last line without a line end: taken as it stands in the buffer, which may
-// be most of the memory the search uses, when nothing in it needs the line reader.
-void SearchLastLine(Search* s, const char* begin, const char* end) {
-  if (ScanBlock(begin, end, &s->lineEnds).irregular != end) {
-    SearchByLineReader(s, begin, end);
+// A line [begin, end) (after its LF, or the data's last line without one) that
+// holds a NUL, an end mark or a lone CR, read the way the line reader reads it,
+// in place: an end mark at its start ends the input; one inside it ends the
+// line, and the rest is skipped, which ends the input when it holds another;
+// a lone CR is dropped, the text closed up in the buffer.
+void SearchIrregularLine(Search* s, char* begin, char* end) {
+  if (*begin == kCtrlZ) {
+    s->inputEnded = true;
     return;
   }
-  const KeywordSet& keys = s->keys;
-  bool selected;
-  if (!keys.exact) {
-    selected = LineSelected(s->data.matcher, std::string_view(begin, end - begin));
-  } else if (keys.excludeMode || keys.needles.empty()) {
-    selected = true;
-    for (const Needle& n : keys.findable)
-      selected = selected && !LineContains(keys, n, begin, end);
+  char* textEnd = static_cast<char*>(std::memchr(begin, kCtrlZ, end - begin));
+  if (textEnd != nullptr) {
+    if (std::memchr(textEnd + 1, kCtrlZ, end - textEnd - 1) != nullptr) s->inputEnded = true;
   } else {
-    selected = true;
-    for (const Needle& n : keys.needles)
-      selected = selected && LineContains(keys, n, begin, end);
+    textEnd = end;
+    if (textEnd > begin && textEnd[-1] == '\n') --textEnd;
+    if (textEnd < end && textEnd > begin && textEnd[-1] == '\r') --textEnd;
   }
-  if (!selected) return;
-  PrintLine(&s->printer, std::string_view(begin, end - begin));
-  s->outcome.lastMatch.assign(begin, end);
-  s->outcome.lastMatchEncoding = s->data.encoding;
-  s->lastBegin = s->lastEnd = nullptr;
+  char* kept = begin;
+  for (char* p = begin; p < textEnd;) {
+    char* cr = static_cast<char*>(std::memchr(p, '\r', textEnd - p));
+    char* const stop = cr == nullptr ? textEnd : cr;
+    std::memmove(kept, p, static_cast<std::size_t>(stop - p));
+    kept += stop - p;
+    p = cr == nullptr ? textEnd : cr + 1;
+  }
+  const std::string_view text(begin, static_cast<std::size_t>(kept - begin));
+  if (TextSelected(s, text)) SelectText(s, text);
+}
+
+// True when [begin, end) holds a NUL, an end mark or a CR that does not end it
+// with the LF after it; for single long lines, so that they need no LF bits.
+bool HoldsIrregular(const char* begin, const char* end) {
+  if (std::memchr(begin, '\0', end - begin) != nullptr) return true;
+  if (std::memchr(begin, kCtrlZ, end - begin) != nullptr) return true;
+  for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\r', end - p))); ++p) {
+    if (p + 1 == end || p[1] != '\n' || p + 2 != end) return true;
+  }
+  return false;
+}
+
+// One long line [begin, end): after its LF, or the data's last line without one.
+void SearchLongLine(Search* s, char* begin, char* end) {
+  if (HoldsIrregular(begin, end)) {
+    SearchIrregularLine(s, begin, end);
+    return;
+  }
+  const bool withLf = end[-1] == '\n';
+  const char* textEnd = withLf ? TextEnd(begin, end) : end;
+  if (!TextSelected(s, std::string_view(begin, static_cast<std::size_t>(textEnd - begin)))) return;
+  if (withLf) {
+    Select(s, begin, end, textEnd == end - 1);
+  } else {
+    SelectText(s, std::string_view(begin, static_cast<std::size_t>(end - begin)));
+  }
 }
 
 // The lines [p, end): it starts at a line start and ends after an LF.
-void SearchRegion(Search* s, const char* p, const char* end) {
-  while (p < end && !s->inputEnded) {
+void SearchRegion(Search* s, char* p, char* const regionEnd) {
+  while (p < regionEnd && !s->inputEnded) {
+    // In pieces of whole lines of at most longLine bytes; a longer line alone.
+    char* end = regionEnd;
+    const auto most = static_cast<std::ptrdiff_t>(s->setup->longLine);
+    if (end - p > most) {
+      const char* lf = LastLf(p, p + most);
+      if (lf == nullptr) {
+        char* lineEnd = static_cast<char*>(std::memchr(p, '\n', end - p)) + 1;
+        SearchLongLine(s, p, lineEnd);
+        p = lineEnd;
+        continue;
+      }
+      end = p + (lf + 1 - p);
+    }
     const BlockScan scan = ScanBlock(p, end, &s->lineEnds);
-    const char* lineBegin =
-        scan.irregular == end ? end : LineStartBefore(s->lineEnds, p, scan.irregular);
+    if (scan.irregular == end) {
+      SearchCleanLines(s, p, end, scan.bareLf);
+      p = end;
+      continue;
+    }
+    char* lineBegin = p + (LineStartBefore(s->lineEnds, p, scan.irregular) - p);
     SearchCleanLines(s, p, lineBegin, scan.bareLf);
-    if (lineBegin == end) break;
-    const char* lineEnd =
-        static_cast<const char*>(std::memchr(scan.irregular, '\n', end - scan.irregular)) + 1;
-    SearchByLineReader(s, lineBegin, lineEnd);
+    char* lineEnd = static_cast<char*>(std::memchr(lineBegin, '\n', end - lineBegin)) + 1;
+    SearchIrregularLine(s, lineBegin, lineEnd);
     p = lineEnd;
   }
 }
@@ -294,15 +354,15 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
       held += static_cast<std::size_t>(n);
       total += static_cast<std::size_t>(n);
     }
-    const char* begin = buffer.get();
-    const char* end = begin + held;
+    char* begin = buffer.get();
+    char* end = begin + held;
     if (dataEnded) {
       // Every line with a line end has been searched: what is held is the last line.
-      if (held > 0) SearchLastLine(&s, begin, end);
+      if (held > 0) SearchLongLine(&s, begin, end);
     } else {
       // A forward look first: a line longer than the buffer has no LF at all.
       if (std::memchr(fresh, '\n', end - fresh) == nullptr) continue;
-      end = LastLf(fresh, end) + 1;
+      end = begin + (LastLf(fresh, end) + 1 - begin);
       SearchRegion(&s, begin, end);
     }
     FlushPrinter(&s.printer);
@@ -344,6 +404,7 @@ std::string SearchInput(const platform::Input& input) {
   setup.terms = state.terms;
   setup.excludeMode = state.excludeMode;
   setup.consoleUtf8 = ConsoleEncoding() == Encoding::Utf8;
+  setup.keepLastMatch = state.edition == Edition::Clipboard;
   SearchOutcome outcome =
       SearchStream(setup, InputReadFunction(input), nullptr,
                    [](std::span<const std::string_view> pieces) { WritePieces(pieces); });

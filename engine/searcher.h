@@ -1,7 +1,7 @@
 // The searcher: reads an input into a reused buffer, finds the selected lines
-// with the buffer scans and hands them to the printer. Lines holding a NUL, an
-// end mark or a lone CR, and a last line without a line end, go through the
-// line reader and LineSelected instead, which define what the searcher does.
+// with the buffer scans and hands them to the printer. A line holding a NUL, an
+// end mark or a lone CR is read the way the line reader reads it (which defines
+// what the searcher does), in place in the buffer, and checked on its own.
 #pragma once
 
 #include <cstddef>
@@ -21,11 +21,16 @@ struct SearchSetup {
   bool excludeMode = false;
   bool consoleUtf8 = false;          // decide each input's data encoding; write lines in UTF-8
   std::size_t bufferSize = 1 << 18;  // usual read buffer; starts smaller, grows for long lines
+  bool keepLastMatch = true;         // give the last line written in the outcome
+  // Lines longer than this are searched on their own, without the LF bits of
+  // the buffer scans (an eighth of their size); the rest in pieces of at most this.
+  std::size_t longLine = 1 << 22;
 };
 
 // The outcome of a search.
 struct SearchOutcome {
-  std::string lastMatch;  // the last line written, without its line end; empty when none
+  std::string
+      lastMatch;  // the last line written, without its line end; empty when none (or not kept)
   Encoding lastMatchEncoding = Encoding::ShiftJis;  // the data encoding it was read in
 };
 

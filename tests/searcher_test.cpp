@@ -125,6 +125,9 @@ Round RandomRound(Random& random) {
   if (r.setup.consoleUtf8) SettleEncoding(random, &r.data);
   r.setup.excludeMode = Pick(random, 3) == 0;
   r.setup.bufferSize = kBufferSizes[Pick(random, std::size(kBufferSizes))];
+  // Lines longer than longLine are searched alone and regions cut into pieces:
+  // small values make both happen in small data.
+  if (Pick(random, 2) == 0) r.setup.longLine = 1 + Pick(random, 80);
   for (std::size_t n = 1 + Pick(random, 3); n > 0; --n) {
     std::string keyword = RandomKeyword(random, r.data);
     // Typed on a UTF-8 console, a keyword taken from Shift-JIS data is UTF-8.
@@ -178,7 +181,8 @@ bool Agree(unsigned seed) {
     SCOPED_TRACE("seed " + std::to_string(seed) + " level " + std::to_string(level) +
                  (run > widest ? " loose" : "") + (r.setup.excludeMode ? " exclude" : " include") +
                  (r.setup.consoleUtf8 ? " utf8-console" : "") + " buffer " +
-                 std::to_string(r.setup.bufferSize) + keywords + "\ndata: " + Hex(r.data));
+                 std::to_string(r.setup.bufferSize) + " long line " +
+                 std::to_string(r.setup.longLine) + keywords + "\ndata: " + Hex(r.data));
     EXPECT_EQ(Hex(fast), Hex(straight));
     EXPECT_EQ(Hex(a.lastMatch), Hex(b.lastMatch));
     // Before the decision every line is ASCII, and its encoding does not matter.
