@@ -161,10 +161,51 @@ bool StartsCharacter(const KeywordSet& set, const char* lineBegin, const char* a
   return (at - p) % 2 == 0;
 }
 
+bool ContainsInLinearTime(const KeywordSet& set, const Needle& needle, const char* begin,
+                          const char* end) {
+  const std::string_view want(needle.want);
+  const auto size = static_cast<std::size_t>(end - begin);
+  if (needle.never || want.size() > size) return false;
+  // Every occurrence in turn (Knuth-Morris-Pratt) over the line as the
+  // straightforward search lower-cases it: an ASCII letter standing as a
+  // character of its own. Two walks over the characters, kept level with the
+  // reading and with the occurrences, tell which bytes start characters.
+  const std::vector<std::size_t> border = Borders(want);
+  // In UTF-8 every ASCII byte stands alone, and every other byte but a
+  // continuation byte starts a character.
+  const bool utf8 = set.encoding == Encoding::Utf8;
+  const std::string_view line(begin, size);
+  std::size_t lowerWalk = 0, boundaryWalk = 0;
+  for (std::size_t i = 0, k = 0; i < size; ++i) {
+    char c = line[i];
+    if (utf8 || i == lowerWalk) {
+      if (!utf8) lowerWalk += CharLength(line, i, Encoding::ShiftJis);
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
+    }
+    while (k > 0 && c != want[k])
+      k = border[k];
+    if (c == want[k]) ++k;
+    if (k < want.size()) continue;
+    const std::size_t at = i + 1 - want.size();
+    k = border[k];
+    if (utf8) {
+      if (!IsUtf8Continuation(static_cast<unsigned char>(line[at]))) return true;
+      continue;
+    }
+    while (boundaryWalk < at)
+      boundaryWalk += CharLength(line, boundaryWalk, Encoding::ShiftJis);
+    if (boundaryWalk == at) return true;
+  }
+  return false;
+}
+
 bool LineContains(const KeywordSet& set, const Needle& needle, const char* begin, const char* end) {
+  std::size_t failures = 0;
   for (const char* c = NextCandidate(needle, begin, end); c != end;
        c = NextCandidate(needle, c + 1, end)) {
     if (NeedleAt(needle, c) && StartsCharacter(set, begin, c)) return true;
+    if (++failures == kFailuresBeforeReference)
+      return ContainsInLinearTime(set, needle, begin, end);
   }
   return false;
 }

@@ -55,8 +55,19 @@ void UseLooseKeywordSets(bool loose);
 // is no continuation byte.
 bool StartsCharacter(const KeywordSet& set, const char* lineBegin, const char* at);
 
+// Candidates that fail in one line before the line is decided in time linear
+// in its length: checking each candidate costs up to the keyword's length
+// (and the lead bytes before it), which crafted lines and keywords can make
+// quadratic.
+constexpr std::size_t kFailuresBeforeReference = 16;
+
+// LineContains in time linear in the line and the keyword, whatever their
+// repetitions, without the buffer scans.
+bool ContainsInLinearTime(const KeywordSet& set, const Needle& needle, const char* begin,
+                          const char* end);
+
 // True when needle occurs on a character boundary of the line [begin, end),
-// which holds neither a line end nor a NUL.
+// which holds neither a line end nor a NUL (the set is exact).
 bool LineContains(const KeywordSet& set, const Needle& needle, const char* begin, const char* end);
 
 }  // namespace narvo

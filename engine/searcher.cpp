@@ -129,81 +129,6 @@ bool SelectedByLine(const Search* s, const char* lineBegin, const char* lineEnd)
                       std::string_view(lineBegin, TextEnd(lineBegin, lineEnd) - lineBegin));
 }
 
-// Include mode over whole clean lines: each candidate of the rarest keyword
-// that proves an occurrence settles its line, whose other keywords are then
-// looked for in that line only.
-void SearchIncluding(Search* s, const char* p, const char* end, bool bareLf) {
-  const Needle& first = s->keys.needles[s->keys.primary];
-  const bool exact = s->keys.exact;
-  const char* floor = p;
-  while (p < end) {
-    const char* c = NextCandidate(first, p, end);
-    if (c == end) return;
-    if (exact && !NeedleAt(first, c)) {
-      p = c + 1;
-      continue;
-    }
-    const char* lineBegin = LineStartBefore(s->lineEnds, floor, c);
-    floor = lineBegin;
-    if (exact && !StartsCharacter(s->keys, lineBegin, c)) {
-      p = c + 1;
-      continue;
-    }
-    const char* lineEnd = LineEndAfter(s->lineEnds, c);
-    const char* textEnd = TextEnd(lineBegin, lineEnd);
-    bool all = true;
-    if (!exact) all = SelectedByLine(s, lineBegin, lineEnd);
-    for (std::size_t k = 0; exact && all && k < s->keys.needles.size(); ++k) {
-      if (k != s->keys.primary) all = LineContains(s->keys, s->keys.needles[k], lineBegin, textEnd);
-    }
-    if (all) Select(s, lineBegin, lineEnd, bareLf);
-    p = floor = lineEnd;
-  }
-}
-
-// Exclude mode over whole clean lines: one pass for all keywords; the lines
-// between two lines with an occurrence go out as one stretch.
-void SearchExcluding(Search* s, const char* p, const char* end, bool bareLf) {
-  const std::vector<Needle>& needles = s->keys.findable;
-  const bool exact = s->keys.exact;
-  const char* floor = p;
-  const char* kept = p;  // start of the lines not yet excluded
-  while (p < end) {
-    const char* c = NextCandidateOfAny(needles, p, end);
-    if (c == end) break;
-    bool found = !exact;
-    for (std::size_t k = 0; !found && k < needles.size(); ++k) {
-      const Needle& n = needles[k];
-      found = end - c >= static_cast<std::ptrdiff_t>(n.want.size()) && NeedleAt(n, c);
-    }
-    if (!found) {
-      p = c + 1;
-      continue;
-    }
-    const char* lineBegin = LineStartBefore(s->lineEnds, floor, c);
-    floor = lineBegin;
-    if (exact && !StartsCharacter(s->keys, lineBegin, c)) {
-      p = c + 1;
-      continue;
-    }
-    const char* lineEnd = LineEndAfter(s->lineEnds, c);
-    p = floor = lineEnd;
-    if (!exact && SelectedByLine(s, lineBegin, lineEnd)) continue;
-    Select(s, kept, lineBegin, bareLf);
-    kept = lineEnd;
-  }
-  Select(s, kept, end, bareLf);
-}
-
-void SearchCleanLines(Search* s, const char* begin, const char* end, bool bareLf) {
-  if (begin == end) return;
-  if (s->keys.excludeMode || s->keys.needles.empty()) {
-    SearchExcluding(s, begin, end, bareLf);
-  } else {
-    SearchIncluding(s, begin, end, bareLf);
-  }
-}
-
 // True when the text of one line (no line end in it, NULs allowed) is selected.
 bool TextSelected(const Search* s, std::string_view text) {
   const KeywordSet& keys = s->keys;
@@ -221,6 +146,105 @@ bool TextSelected(const Search* s, std::string_view text) {
     if (!LineContains(keys, n, begin, end)) return false;
   }
   return true;
+}
+
+// Include mode over whole clean lines: each candidate of the rarest keyword
+// that proves an occurrence settles its line, whose other keywords are then
+// looked for in that line only.
+void SearchIncluding(Search* s, const char* p, const char* end, bool bareLf) {
+  const Needle& first = s->keys.needles[s->keys.primary];
+  const bool exact = s->keys.exact;
+  const char* floor = p;
+  std::size_t failures = 0;  // candidates that failed since the last line decided
+  while (p < end) {
+    const char* c = NextCandidate(first, p, end);
+    if (c == end) return;
+    const bool overworked = failures == kFailuresBeforeReference;
+    if (exact && !overworked && !NeedleAt(first, c)) {
+      ++failures;
+      p = c + 1;
+      continue;
+    }
+    const char* lineBegin = LineStartBefore(s->lineEnds, floor, c);
+    floor = lineBegin;
+    if (exact && !overworked && !StartsCharacter(s->keys, lineBegin, c)) {
+      ++failures;
+      p = c + 1;
+      continue;
+    }
+    failures = 0;
+    const char* lineEnd = LineEndAfter(s->lineEnds, c);
+    p = floor = lineEnd;
+    if (!exact) {
+      if (SelectedByLine(s, lineBegin, lineEnd)) Select(s, lineBegin, lineEnd, bareLf);
+      continue;
+    }
+    if (overworked) {
+      // Each keyword looked for in the whole line, in time linear in it.
+      const std::string_view text(lineBegin, TextEnd(lineBegin, lineEnd) - lineBegin);
+      if (TextSelected(s, text)) Select(s, lineBegin, lineEnd, bareLf);
+      continue;
+    }
+    const char* textEnd = TextEnd(lineBegin, lineEnd);
+    bool all = true;
+    for (std::size_t k = 0; all && k < s->keys.needles.size(); ++k) {
+      if (k != s->keys.primary) all = LineContains(s->keys, s->keys.needles[k], lineBegin, textEnd);
+    }
+    if (all) Select(s, lineBegin, lineEnd, bareLf);
+  }
+}
+
+// Exclude mode over whole clean lines: one pass for all keywords; the lines
+// between two lines with an occurrence go out as one stretch.
+void SearchExcluding(Search* s, const char* p, const char* end, bool bareLf) {
+  const std::vector<Needle>& needles = s->keys.findable;
+  const bool exact = s->keys.exact;
+  const char* floor = p;
+  const char* kept = p;      // start of the lines not yet excluded
+  std::size_t failures = 0;  // candidates that failed since the last line decided
+  while (p < end) {
+    const char* c = NextCandidateOfAny(needles, p, end);
+    if (c == end) break;
+    // Where candidates kept failing, the line is decided as a whole.
+    const bool byLine = !exact || failures == kFailuresBeforeReference;
+    bool found = byLine;
+    for (std::size_t k = 0; !found && k < needles.size(); ++k) {
+      const Needle& n = needles[k];
+      found = end - c >= static_cast<std::ptrdiff_t>(n.want.size()) && NeedleAt(n, c);
+    }
+    if (!found) {
+      ++failures;
+      p = c + 1;
+      continue;
+    }
+    const char* lineBegin = LineStartBefore(s->lineEnds, floor, c);
+    floor = lineBegin;
+    if (!byLine && !StartsCharacter(s->keys, lineBegin, c)) {
+      ++failures;
+      p = c + 1;
+      continue;
+    }
+    failures = 0;
+    const char* lineEnd = LineEndAfter(s->lineEnds, c);
+    p = floor = lineEnd;
+    if (byLine && (exact ? TextSelected(s, std::string_view(
+                                               lineBegin, TextEnd(lineBegin, lineEnd) - lineBegin))
+                         : SelectedByLine(s, lineBegin, lineEnd))) {
+      continue;
+    }
+    Select(s, kept, lineBegin, bareLf);
+    kept = lineEnd;
+  }
+  Select(s, kept, end, bareLf);
+}
+
+void SearchCleanLines(Search* s, const char* begin, const char* end, bool bareLf) {
+  if (begin == end) return;
+  if (s->keys.excludeMode || s->keys.needles.empty()) {
+    SearchExcluding(s, begin, end, bareLf);
+  } else {
+    SearchIncluding(s, begin, end, bareLf);
+  }
 }
 
 // A line [begin, end) (after its LF, or the data's last line without one) that
@@ -342,7 +366,10 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
       size = wanted;
     }
     platform::IoError error;
-    const std::ptrdiff_t n = read(buffer.get() + held, size - held, &error);
+    // At most the usual size a read: the part of a grown buffer that a long
+    // line did not need stays untouched, and costs no memory.
+    const std::size_t room = size - held < fullSize ? size - held : fullSize;
+    const std::ptrdiff_t n = read(buffer.get() + held, room, &error);
     if (n < 0) FailIo(error);
     const char* fresh = buffer.get() + held;  // what was held is part of a line, without LF
     if (n == 0) {

@@ -1,6 +1,7 @@
 #include "helpers/text.h"
 
 #include <cstring>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -77,22 +78,40 @@ std::string LowerCase(std::string_view text, Encoding encoding) {
   return lower;
 }
 
+std::vector<std::size_t> Borders(std::string_view needle) {
+  std::vector<std::size_t> border(needle.size() + 1, 0);
+  for (std::size_t i = 1, k = 0; i < needle.size(); ++i) {
+    while (k > 0 && needle[i] != needle[k])
+      k = border[k];
+    if (needle[i] == needle[k]) ++k;
+    border[i + 1] = k;
+  }
+  return border;
+}
+
 std::size_t Position(std::string_view needle, std::string_view haystack, Encoding encoding) {
   needle = needle.substr(0, needle.find('\0'));
   haystack = haystack.substr(0, haystack.find('\0'));
   if (needle.empty() || haystack.size() < needle.size()) return 0;
-  const std::size_t last = haystack.size() - needle.size();
-  if (encoding == Encoding::Utf8) {
-    for (std::size_t i = 0; i <= last; ++i) {
-      if (!IsUtf8Continuation(static_cast<unsigned char>(haystack[i])) &&
-          std::memcmp(haystack.data() + i, needle.data(), needle.size()) == 0) {
-        return i + 1;
-      }
+  // Every occurrence in turn (Knuth-Morris-Pratt), each checked for starting a
+  // character, which a walk over the characters kept level with the
+  // occurrences tells: linear in both lengths, whatever their repetitions.
+  const std::vector<std::size_t> border = Borders(needle);
+  std::size_t walk = 0;  // a character start
+  for (std::size_t i = 0, k = 0; i < haystack.size(); ++i) {
+    while (k > 0 && haystack[i] != needle[k])
+      k = border[k];
+    if (haystack[i] == needle[k]) ++k;
+    if (k < needle.size()) continue;
+    const std::size_t at = i + 1 - needle.size();
+    k = border[k];
+    if (encoding == Encoding::Utf8) {
+      if (!IsUtf8Continuation(static_cast<unsigned char>(haystack[at]))) return at + 1;
+      continue;
     }
-    return 0;
-  }
-  for (std::size_t i = 0; i <= last; i += CharLength(haystack, i, Encoding::ShiftJis)) {
-    if (std::memcmp(haystack.data() + i, needle.data(), needle.size()) == 0) return i + 1;
+    while (walk < at)
+      walk += CharLength(haystack, walk, Encoding::ShiftJis);
+    if (walk == at) return at + 1;
   }
   return 0;
 }

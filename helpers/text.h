@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace narvo {
 
@@ -39,6 +40,10 @@ std::string LowerCase(std::string_view text, Encoding encoding);
 // byte that is not a continuation byte); both count only up to their first NUL;
 // 0 when there is none or either is empty.
 std::size_t Position(std::string_view needle, std::string_view haystack, Encoding encoding);
+
+// For each prefix of needle (by length), the length of its longest proper
+// prefix that is also its suffix: the table of the Knuth-Morris-Pratt search.
+std::vector<std::size_t> Borders(std::string_view needle);
 
 // File-name parts walk the path in the console encoding.
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 namespace narvo {
@@ -58,8 +59,52 @@ TEST(KeywordSet, FindsWhatTheCharacterBoundarySearchFinds) {
     const Matcher matcher = MakeMatcher({c.keyword}, false, c.encoding);
     EXPECT_EQ(LineSelected(matcher, c.line), c.found);
     const KeywordSet set = MakeKeywordSet(matcher);
-    EXPECT_EQ(LineContains(set, set.needles[0], c.line.data(), c.line.data() + c.line.size()),
-              c.found);
+    const char* const begin = c.line.data();
+    EXPECT_EQ(LineContains(set, set.needles[0], begin, begin + c.line.size()), c.found);
+    EXPECT_EQ(ContainsInLinearTime(set, set.needles[0], begin, begin + c.line.size()), c.found);
+  }
+}
+
+// Where candidates keep failing, a line is decided in linear time: the same
+// answers on crafted lines (one keyword byte off, periodic, runs of lead
+// bytes) and on random lines from an alphabet of letters, lead and trail bytes.
+TEST(KeywordSet, DecidesInLinearTimeWhatTheCandidatesDecide) {
+  const std::string periodic = std::string(4000, 'Q') + "," + std::string(4000, 'Q');
+  std::string pairs;  // 81 82 repeated: in a run of lead bytes after 82, never a character
+  for (int i = 0; i < 5000; ++i)
+    pairs += "\x81\x82";
+  const LineCase crafted[] = {
+      {periodic, std::string(50000, 'Q'), Encoding::ShiftJis, false},
+      {periodic, std::string(30000, 'q') + periodic, Encoding::ShiftJis, true},
+      {"\x81\x82", "a\x82" + pairs, Encoding::ShiftJis, false},
+      {"\x81\x82", "a" + pairs, Encoding::ShiftJis, true},
+      {"aaab", std::string(3000, 'A') + "B", Encoding::Utf8, true},
+  };
+  for (const LineCase& c : crafted) {
+    const KeywordSet set = MakeKeywordSet(MakeMatcher({c.keyword}, false, c.encoding));
+    const char* const begin = c.line.data();
+    EXPECT_EQ(LineContains(set, set.needles[0], begin, begin + c.line.size()), c.found);
+    EXPECT_EQ(ContainsInLinearTime(set, set.needles[0], begin, begin + c.line.size()), c.found);
+  }
+  const std::string alphabet = "aAbB\x81\x83\x8d\xe3\x41\x61\x5c\xe9\x98\xaa,"s;
+  std::uint32_t seed = 7;
+  auto pick = [&](std::size_t n) {
+    seed = seed * 1103515245 + 12345;
+    return (seed >> 16) % n;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    std::string line, keyword;
+    for (std::size_t n = pick(30); n > 0; --n)
+      line += alphabet[pick(alphabet.size())];
+    for (std::size_t n = 1 + pick(4); n > 0; --n)
+      keyword += alphabet[pick(alphabet.size())];
+    const Encoding encoding = round % 2 ? Encoding::Utf8 : Encoding::ShiftJis;
+    const Matcher matcher = MakeMatcher({keyword}, false, encoding);
+    const KeywordSet set = MakeKeywordSet(matcher);
+    const char* const begin = line.data();
+    ASSERT_EQ(ContainsInLinearTime(set, set.needles[0], begin, begin + line.size()),
+              LineSelected(matcher, line))
+        << testing::PrintToString(keyword) << " in " << testing::PrintToString(line);
   }
 }
 
