@@ -61,7 +61,10 @@ TEST(KeywordSet, FindsWhatTheCharacterBoundarySearchFinds) {
     const KeywordSet set = MakeKeywordSet(matcher);
     const char* const begin = c.line.data();
     EXPECT_EQ(LineContains(set, set.needles[0], begin, begin + c.line.size()), c.found);
-    EXPECT_EQ(ContainsInLinearTime(set, set.needles[0], begin, begin + c.line.size()), c.found);
+    // Needles that only narrow the search (Windows) leave the deciding to LineSelected.
+    if (set.exact) {
+      EXPECT_EQ(ContainsInLinearTime(set, set.needles[0], begin, begin + c.line.size()), c.found);
+    }
   }
 }
 
@@ -81,7 +84,10 @@ TEST(KeywordSet, DecidesInLinearTimeWhatTheCandidatesDecide) {
       {"aaab", std::string(3000, 'A') + "B", Encoding::Utf8, true},
   };
   for (const LineCase& c : crafted) {
-    const KeywordSet set = MakeKeywordSet(MakeMatcher({c.keyword}, false, c.encoding));
+    const Matcher matcher = MakeMatcher({c.keyword}, false, c.encoding);
+    EXPECT_EQ(LineSelected(matcher, c.line), c.found);
+    const KeywordSet set = MakeKeywordSet(matcher);
+    if (!set.exact) continue;  // needles that only narrow the search (Windows)
     const char* const begin = c.line.data();
     EXPECT_EQ(LineContains(set, set.needles[0], begin, begin + c.line.size()), c.found);
     EXPECT_EQ(ContainsInLinearTime(set, set.needles[0], begin, begin + c.line.size()), c.found);
@@ -101,6 +107,7 @@ TEST(KeywordSet, DecidesInLinearTimeWhatTheCandidatesDecide) {
     const Encoding encoding = round % 2 ? Encoding::Utf8 : Encoding::ShiftJis;
     const Matcher matcher = MakeMatcher({keyword}, false, encoding);
     const KeywordSet set = MakeKeywordSet(matcher);
+    if (!set.exact) continue;
     const char* const begin = line.data();
     ASSERT_EQ(ContainsInLinearTime(set, set.needles[0], begin, begin + line.size()),
               LineSelected(matcher, line))
