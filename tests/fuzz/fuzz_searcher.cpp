@@ -3,9 +3,9 @@
 // for random keywords, both modes, Shift-JIS and UTF-8 data, tiny buffers and
 // short reads.
 //
-// Input: byte 0 flags (bit 0 exclude, bit 1 UTF-8 console), byte 1 the buffer
-// size, bytes 2-3 the read-size seed, then up to four keywords each ended by
-// LF, an empty one (a lone LF) ending the list; the rest is the data.
+// Input: byte 0 flags (bit 0 exclude, bit 1 UTF-8 console, bits 2-7 the
+// long-line limit when not 0), byte 1 the buffer size, bytes 2-3 the read-size seed, then up to
+// four keywords each ended by LF, an empty one (a lone LF) ending the list; the rest is the data.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   narvo::SearchSetup setup;
   setup.excludeMode = bytes[0] & 1;
   setup.consoleUtf8 = bytes[0] & 2;
+  // Small limits send lines down the long-line path and cut regions into pieces.
+  if (bytes[0] >> 2 != 0) setup.longLine = bytes[0] >> 2;
   static const std::size_t kBufferSizes[] = {1, 2, 3, 5, 8, 13, 64, 100, 4096, 1 << 18};
   setup.bufferSize = kBufferSizes[bytes[1] % std::size(kBufferSizes)];
   const std::uint32_t seed = 0x9E3779B9u ^ (static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3]);
