@@ -10,7 +10,10 @@ namespace narvo {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 16;
+// Small: it gathers the scattered lines of a search that writes few; many
+// lines go out straight from the read buffer (WritePieces), and every page of
+// a larger buffer would cost a page fault for little.
+constexpr std::size_t kBufferSize = 1 << 14;
 
 // Bytes written but not yet handed to the system.
 std::string pending;
