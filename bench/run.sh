@@ -5,7 +5,8 @@
 #   bench/run.sh [KEN_ALL.CSV or KEN_ALL.CSV.xz]      (default: ../shared/data/KEN_ALL.CSV.xz)
 #
 # Environment: NARVO=path  benchmark this binary instead of building build/release/narvo
-#              RUNS_12MB=15 RUNS_1GB=5  timed runs per tool (the median is reported)
+#              RUNS_12MB=31 RUNS_1GB=5  timed runs per tool (the median is reported)
+#              WARMUP=2  untimed runs per tool before the timed ones of each 12 MB query
 #              BIG_MIB=1024  size of the large file
 #              BENCH_OUT=dir  working folder (default: bench/out)
 #              CXX=c++  compiler for the timer, bench/spawn_timer.cpp
@@ -14,8 +15,9 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 src=${1:-$root/../shared/data/KEN_ALL.CSV.xz}
 out=${BENCH_OUT:-$root/bench/out}
-runs_small=${RUNS_12MB:-15}
+runs_small=${RUNS_12MB:-31}
 runs_big=${RUNS_1GB:-5}
+warmup=${WARMUP:-2}
 big_bytes=$((${BIG_MIB:-1024} * 1024 * 1024))
 
 say() { printf '%s\n' "$*" >&2; }
@@ -150,11 +152,20 @@ mismatches=0
 rows=()
 declare -A col
 for file in "$small" "$big"; do
-  if [[ $file == "$small" ]]; then runs=$runs_small fname='12 MB' tag=12mb; else runs=$runs_big fname='1 GB' tag=1gb; fi
+  if [[ $file == "$small" ]]; then
+    runs=$runs_small warm=$warmup fname='12 MB' tag=12mb
+  else
+    runs=$runs_big warm=0 fname='1 GB' tag=1gb   # runs of seconds: a warm-up would change nothing
+  fi
   for q in "${queries[@]}"; do
     say "timing ${label[$q]} / $fname: $runs runs of ${tools[*]}"
     use_query "$q"
     declare -A times=()
+    # A few untimed runs first: each tool's program and the file's pages are
+    # then as warm as they stay through the timed runs.
+    for ((r = 0; r < warm; r++)); do
+      for tool in "${tools[@]}"; do timed "$tool" "$q" "$file" "$out/$tool.out" > /dev/null; done
+    done
     # Every tool once a run, each run starting with the next tool, so that none
     # always runs right after the same other one (rg's threads, say).
     for ((r = 0; r < runs; r++)); do
@@ -219,7 +230,7 @@ fi
   echo "- machine: $(nproc) CPUs, $(grep -m 1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(uname -sr)"
   echo "- narvo: $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')$(git -C "$root" diff --quiet HEAD 2>/dev/null || echo ' (work tree modified)'), $narvo"
   echo "- $(grep --version | sed -n 1p); $(if command -v rg > /dev/null; then rg --version | sed -n 1p; else echo 'rg absent'; fi); SJIS locale: ${sjis_locale:-absent}"
-  echo "- files: 12 MB = KEN_ALL.CSV ($small_bytes bytes), 1 GB = $copies copies ($((copies * small_bytes)) bytes); median of $runs_small / $runs_big runs; output to a file"
+  echo "- files: 12 MB = KEN_ALL.CSV ($small_bytes bytes), 1 GB = $copies copies ($((copies * small_bytes)) bytes); median of $runs_small (after $warmup untimed) / $runs_big runs; output to a file"
   echo
   echo "| query | file | narvo ms | grep C ms | grep SJIS ms | rg ms | narvo/grep C | lines | output |"
   echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: | --- |"
