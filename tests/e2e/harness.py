@@ -155,7 +155,8 @@ class Case(unittest.TestCase):
         return self.run_program(program, *args, **kw)
 
     def assertOutput(self, result, expected, status=0):
-        self.assertEqual(result.out, expected)
+        self.assertEqual(result.out, expected,
+                         f"status {result.status}, standard error {result.err[:300]!r}")
         self.assertEqual(result.status, status, result.err)
         if status == 0:
             self.assertEqual(result.err, b"")
