@@ -660,8 +660,9 @@ const char* LineEndAfter(const LineEnds& lineEnds, const char* at) {
 ScanLevel WidestScanLevel() {
 #if NARVO_X86_SIMD
   // Windows stays with AVX2: the AVX-512 level gains a few per cent, and the
-  // Windows build is tested under wine, whose thread contexts (wine 8) carry
-  // no AVX-512 state across a suspension.
+  // Windows build is tested under wine only, where one run with it missed a
+  // line (wine 8 may not keep the AVX-512 registers across its thread
+  // suspensions); AVX2 is what the Windows build has always been tested with.
 #if !defined(_WIN32)
   if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f")) {
     return ScanLevel::Avx512;
