@@ -282,6 +282,18 @@ inline bool PlainCrLf(const Masks64& m, std::uint64_t crBefore) {
   return m.odd == 0 && m.lf == ((m.cr << 1) | crBefore);
 }
 
+// Takes the masks of the round at p: notes its LFs, and settles it the quick
+// way or the exact one; false when it found the block's first irregular byte.
+inline bool TakeRound(const Masks64& m, const char* begin, const char* p, std::uint64_t* bits,
+                      std::uint64_t* crBefore, BlockScan* scan) {
+  bits[(p - begin) / 64] = m.lf;
+  if (PlainCrLf(m, *crBefore)) {
+    *crBefore = m.cr >> 63;
+    return true;
+  }
+  return !Settle(m, p, crBefore, scan);
+}
+
 BlockScan ScanBlockSse2(const char* begin, const char* end, std::uint64_t* bits) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
@@ -302,12 +314,7 @@ BlockScan ScanBlockSse2(const char* begin, const char* end, std::uint64_t* bits)
       m.odd |= bits16(
           _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, zero), _mm_cmpeq_epi8(v, ctrlZ))));
     }
-    bits[(p - begin) / 64] = m.lf;
-    if (PlainCrLf(m, crBefore)) {
-      crBefore = m.cr >> 63;
-      continue;
-    }
-    if (Settle(m, p, &crBefore, &scan)) return scan;
+    if (!TakeRound(m, begin, p, bits, &crBefore, &scan)) return scan;
   }
   return ScanTail(begin, p, end, crBefore, scan, bits);
 }
@@ -336,12 +343,7 @@ __attribute__((target("avx2"))) inline bool ExactRoundAvx2(const char* begin, co
                                                             _mm256_cmpeq_epi8(v0, ctrlZ))),
                        _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v1, zero),
                                                             _mm256_cmpeq_epi8(v1, ctrlZ))))};
-  bits[(p - begin) / 64] = m.lf;
-  if (PlainCrLf(m, *crBefore)) {
-    *crBefore = m.cr >> 63;
-    return true;
-  }
-  return !Settle(m, p, crBefore, scan);
+  return TakeRound(m, begin, p, bits, crBefore, scan);
 }
 
 __attribute__((target("avx2"))) BlockScan ScanBlockAvx2(const char* begin, const char* end,
@@ -446,12 +448,7 @@ NARVO_AVX512 BlockScan ScanBlockAvx512(const char* begin, const char* end, std::
     const __m512i v = _mm512_loadu_si512(p);
     const Masks64 m{_mm512_cmpeq_epi8_mask(v, cr), _mm512_cmpeq_epi8_mask(v, lf),
                     _mm512_cmpeq_epi8_mask(_mm512_shuffle_epi8(oddTable, v), v)};
-    bits[(p - begin) / 64] = m.lf;
-    if (PlainCrLf(m, crBefore)) {
-      crBefore = m.cr >> 63;
-      continue;
-    }
-    if (Settle(m, p, &crBefore, &scan)) return scan;
+    if (!TakeRound(m, begin, p, bits, &crBefore, &scan)) return scan;
   }
   return ScanTail(begin, p, end, crBefore, scan, bits);
 }

@@ -122,13 +122,6 @@ const char* TextEnd(const char* lineBegin, const char* lineEnd) {
   return end > lineBegin && end[-1] == '\r' ? end - 1 : end;
 }
 
-// The line [lineBegin, lineEnd) as the straightforward search sees it decides
-// (the keyword set only found a candidate in it); true when it is selected.
-bool SelectedByLine(const Search* s, const char* lineBegin, const char* lineEnd) {
-  return LineSelected(s->data.matcher,
-                      std::string_view(lineBegin, TextEnd(lineBegin, lineEnd) - lineBegin));
-}
-
 // True when the text of one line (no line end in it, NULs allowed) is selected.
 bool TextSelected(const Search* s, std::string_view text) {
   const KeywordSet& keys = s->keys;
@@ -146,6 +139,11 @@ bool TextSelected(const Search* s, std::string_view text) {
     if (!LineContains(keys, n, begin, end)) return false;
   }
   return true;
+}
+
+// True when the line [lineBegin, lineEnd) is selected, decided as a whole.
+bool SelectedByLine(const Search* s, const char* lineBegin, const char* lineEnd) {
+  return TextSelected(s, std::string_view(lineBegin, TextEnd(lineBegin, lineEnd) - lineBegin));
 }
 
 // Include mode over whole clean lines: each candidate of the rarest keyword
@@ -175,14 +173,9 @@ void SearchIncluding(Search* s, const char* p, const char* end, bool bareLf) {
     failures = 0;
     const char* lineEnd = LineEndAfter(s->lineEnds, c);
     p = floor = lineEnd;
-    if (!exact) {
+    if (!exact || overworked) {
+      // Decided as a whole: also where candidates kept failing, in time linear in the line.
       if (SelectedByLine(s, lineBegin, lineEnd)) Select(s, lineBegin, lineEnd, bareLf);
-      continue;
-    }
-    if (overworked) {
-      // Each keyword looked for in the whole line, in time linear in it.
-      const std::string_view text(lineBegin, TextEnd(lineBegin, lineEnd) - lineBegin);
-      if (TextSelected(s, text)) Select(s, lineBegin, lineEnd, bareLf);
       continue;
     }
     const char* textEnd = TextEnd(lineBegin, lineEnd);
@@ -227,11 +220,7 @@ void SearchExcluding(Search* s, const char* p, const char* end, bool bareLf) {
     failures = 0;
     const char* lineEnd = LineEndAfter(s->lineEnds, c);
     p = floor = lineEnd;
-    if (byLine && (exact ? TextSelected(s, std::string_view(
-                                               lineBegin, TextEnd(lineBegin, lineEnd) - lineBegin))
-                         : SelectedByLine(s, lineBegin, lineEnd))) {
-      continue;
-    }
+    if (byLine && SelectedByLine(s, lineBegin, lineEnd)) continue;
     Select(s, kept, lineBegin, bareLf);
     kept = lineEnd;
   }

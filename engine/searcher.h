@@ -29,8 +29,8 @@ struct SearchSetup {
 
 // The outcome of a search.
 struct SearchOutcome {
-  std::string
-      lastMatch;  // the last line written, without its line end; empty when none (or not kept)
+  // The last line written, without its line end; empty when none (or not kept).
+  std::string lastMatch;
   Encoding lastMatchEncoding = Encoding::ShiftJis;  // the data encoding it was read in
 };
 
