@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <unordered_set>
 
 #include "platform/platform.h"
 
@@ -106,8 +107,12 @@ Matcher MakeMatcher(const std::vector<std::string>& terms, bool excludeMode, Enc
   Matcher m;
   m.excludeMode = excludeMode;
   m.encoding = encoding;
-  for (const std::string& t : terms)
-    m.lowerTerms.push_back(LowerCase(t, encoding));
+  // Keywords equal once lower-cased find the same lines: each is searched once.
+  std::unordered_set<std::string> seen;
+  for (const std::string& t : terms) {
+    std::string lower = LowerCase(t, encoding);
+    if (seen.insert(lower).second) m.lowerTerms.push_back(std::move(lower));
+  }
   return m;
 }
 
@@ -180,7 +185,7 @@ bool ContainsInLinearTime(const KeywordSet& set, const Needle& needle, const cha
     char c = line[i];
     if (utf8 || i == lowerWalk) {
       if (!utf8) lowerWalk += CharLength(line, i, Encoding::ShiftJis);
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
+      c = AsciiLower(c);
     }
     while (k > 0 && c != want[k])
       k = border[k];

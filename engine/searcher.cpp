@@ -4,12 +4,14 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <utility>
 
 #include "engine/matcher.h"
 #include "engine/narvo_engine.h"
 #include "engine/prefilter.h"
+#include "engine/read_buffer.h"
 #include "helpers/encoding.h"
 #include "helpers/failure.h"
 #include "helpers/output.h"
@@ -18,19 +20,18 @@ namespace narvo {
 
 namespace {
 
-constexpr char kCtrlZ = 0x1A;
-
-// The read buffer starts at most this large and takes the size asked for once
-// this much input has gone through: each new page of it costs a page fault,
-// which on a small input outweighs the reads a larger buffer saves.
-constexpr std::size_t kStartBuffer = 1 << 16;
-constexpr std::size_t kInputForFullBuffer = 1 << 24;
-
 // The data encoding of one input and the keywords prepared for it.
 struct DataState {
   bool decided = false;
   Encoding encoding = Encoding::ShiftJis;
   Matcher matcher;
+  // From the first byte >= 0x80 until its line ends: that line's bytes from
+  // there on are checked as they come, which decides at the line's end.
+  bool pending = false;
+  std::size_t pendingAt = 0;   // where that byte is in the read buffer, until checking
+  bool checking = false;       // the line's bytes up to what is held are checked
+  bool byteOrderMark = false;  // the data starts with one
+  Utf8Check check;
 };
 
 // The native mode knows only Shift-JIS. On a UTF-8 console every line before
@@ -42,16 +43,18 @@ void StartData(DataState* d, const SearchSetup& setup) {
   d->matcher = MakeMatcher(setup.terms, setup.excludeMode, d->encoding);
 }
 
-// Looks at a block just read; true when it decided the input's encoding.
-bool DecideData(DataState* d, const SearchSetup& setup, std::string_view block) {
-  if (d->decided) return false;
-  const std::size_t high = FirstHighByte(block);
-  if (high == std::string_view::npos) return false;
+// The decision on the line that holds the first byte >= 0x80, once it has ended.
+Encoding DecidedEncoding(const DataState& d) {
+  return d.byteOrderMark || IsCompleteUtf8(d.check) ? Encoding::Utf8 : Encoding::ShiftJis;
+}
+
+// Takes encoding for the input's data.
+void Decide(DataState* d, const SearchSetup& setup, Encoding encoding) {
   d->decided = true;
-  d->encoding = DecideDataEncoding(block.substr(high));
+  d->pending = d->checking = false;
+  d->encoding = encoding;
   d->matcher =
       MakeMatcher(KeywordsForData(setup.terms, true, d->encoding), setup.excludeMode, d->encoding);
-  return true;
 }
 
 bool WrittenInUtf8(const SearchSetup& setup, const DataState& d) {
@@ -73,6 +76,9 @@ struct Search {
   bool lastIsText = false;
   Encoding lastEncoding = Encoding::ShiftJis;
   bool inputEnded = false;  // an end mark ended the input
+  // An end mark inside the line being read ended its text, which the buffer
+  // holds; the rest of the physical line is read and dropped.
+  bool skipping = false;
 };
 
 void PrepareKeywords(Search* s) {
@@ -236,24 +242,9 @@ void SearchCleanLines(Search* s, const char* begin, const char* end, bool bareLf
   }
 }
 
-// A line [begin, end) (after its LF, or the data's last line without one) that
-// holds a NUL, an end mark or a lone CR, read the way the line reader reads it,
-// in place: an end mark at its start ends the input; one inside it ends the
-// line, and the rest is skipped, which ends the input when it holds another;
-// a lone CR is dropped, the text closed up in the buffer.
-void SearchIrregularLine(Search* s, char* begin, char* end) {
-  if (*begin == kCtrlZ) {
-    s->inputEnded = true;
-    return;
-  }
-  char* textEnd = static_cast<char*>(std::memchr(begin, kCtrlZ, end - begin));
-  if (textEnd != nullptr) {
-    if (std::memchr(textEnd + 1, kCtrlZ, end - textEnd - 1) != nullptr) s->inputEnded = true;
-  } else {
-    textEnd = end;
-    if (textEnd > begin && textEnd[-1] == '\n') --textEnd;
-    if (textEnd < end && textEnd > begin && textEnd[-1] == '\r') --textEnd;
-  }
+// The text [begin, textEnd) of one line, read the way the line reader reads
+// it, in place: a lone CR is dropped, the text closed up in the buffer.
+void SearchLineText(Search* s, char* begin, char* textEnd) {
   char* kept = begin;
   for (char* p = begin; p < textEnd;) {
     char* cr = static_cast<char*>(std::memchr(p, '\r', textEnd - p));
@@ -266,11 +257,31 @@ void SearchIrregularLine(Search* s, char* begin, char* end) {
   if (TextSelected(s, text)) SelectText(s, text);
 }
 
+// A line [begin, end) (after its LF, or the data's last line without one) that
+// holds a NUL, an end mark or a lone CR: an end mark at its start ends the
+// input; one inside it ends the line, and the rest is skipped, which ends the
+// input when it holds another.
+void SearchIrregularLine(Search* s, char* begin, char* end) {
+  if (*begin == kEndMark) {
+    s->inputEnded = true;
+    return;
+  }
+  char* textEnd = static_cast<char*>(std::memchr(begin, kEndMark, end - begin));
+  if (textEnd != nullptr) {
+    if (std::memchr(textEnd + 1, kEndMark, end - textEnd - 1) != nullptr) s->inputEnded = true;
+  } else {
+    textEnd = end;
+    if (textEnd > begin && textEnd[-1] == '\n') --textEnd;
+    if (textEnd < end && textEnd > begin && textEnd[-1] == '\r') --textEnd;
+  }
+  SearchLineText(s, begin, textEnd);
+}
+
 // True when [begin, end) holds a NUL, an end mark or a CR that does not end it
 // with the LF after it; for single long lines, so that they need no LF bits.
 bool HoldsIrregular(const char* begin, const char* end) {
   if (std::memchr(begin, '\0', end - begin) != nullptr) return true;
-  if (std::memchr(begin, kCtrlZ, end - begin) != nullptr) return true;
+  if (std::memchr(begin, kEndMark, end - begin) != nullptr) return true;
   for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\r', end - p))); ++p) {
     if (p + 1 == end || p[1] != '\n' || p + 2 != end) return true;
   }
@@ -323,6 +334,127 @@ void SearchRegion(Search* s, char* p, char* const regionEnd) {
   }
 }
 
+// Looks at the bytes [from, held) just read for the first byte >= 0x80 while
+// the encoding is open; the decision waits for the end of its line.
+void NoteHighByte(Search* s, const ReadBuffer& b, std::size_t from) {
+  DataState& d = s->data;
+  if (d.decided || d.pending) return;
+  const char* bytes = b.bytes.get();
+  const std::size_t high = FirstHighByte(std::string_view(bytes + from, b.held - from));
+  if (high == std::string_view::npos) return;
+  d.pending = true;
+  d.pendingAt = from + high;
+  // The buffer starts at the start of the data until its first drop.
+  d.byteOrderMark = b.total == b.held && d.pendingAt == 0 && b.held >= 3 &&
+                    std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0;
+  d.check = Utf8Check();
+}
+
+// Decides when the buffer holds the end of the line that holds the first byte
+// >= 0x80 at pendingAt: its LF, the end mark that ends the input, or the end
+// of the data. When an end mark ends the line's text before that, the bytes
+// held are checked and the rest as it is skipped.
+void DecideOnHeldLine(Search* s, const ReadBuffer& b, bool dataEnded) {
+  DataState& d = s->data;
+  const char* bytes = b.bytes.get();
+  const char* const at = bytes + d.pendingAt;
+  const char* const held = bytes + b.held;
+  const char* lineStart = LastLf(bytes, at);
+  const char* const begin = lineStart == nullptr ? bytes : lineStart + 1;
+  const char* lf = static_cast<const char*>(std::memchr(at, '\n', held - at));
+  const char* lineEnd = lf == nullptr ? held : lf;
+  const char* mark = static_cast<const char*>(std::memchr(begin, kEndMark, lineEnd - begin));
+  const char* second =
+      mark == nullptr
+          ? nullptr
+          : static_cast<const char*>(std::memchr(mark + 1, kEndMark, lineEnd - mark - 1));
+  if (mark == begin || (second != nullptr && second < at)) {
+    // The input ends before that byte: every line read is ASCII, and the
+    // keywords as typed serve to the end.
+    d.pending = false;
+    d.decided = true;
+    return;
+  }
+  if (second != nullptr) lineEnd = second;
+  const bool ended = lineEnd != held || dataEnded;
+  if (!ended && mark == nullptr) return;  // read on
+  CheckUtf8(&d.check, std::string_view(at, static_cast<std::size_t>(lineEnd - at)));
+  d.checking = !ended;
+  if (ended) Decide(&d, *s->setup, DecidedEncoding(d));
+}
+
+// Writes what the buffer's searched part selected and keeps the last line.
+void EndPass(Search* s) {
+  FlushPrinter(&s->printer);
+  KeepLastMatch(s);
+}
+
+// While skipping: the bytes [from, held) just read belong to the rest of the
+// line whose text the buffer holds up to from. The line's text is searched
+// when the rest ends: at its LF (reading goes on after it), another end mark
+// (the input ends) or the end of the data. False while the rest goes on.
+bool SkipRest(Search* s, ReadBuffer* b, std::size_t from, bool dataEnded) {
+  char* bytes = b->bytes.get();
+  char* const held = bytes + b->held;
+  char* lf = static_cast<char*>(std::memchr(bytes + from, '\n', held - (bytes + from)));
+  char* const lineEnd = lf == nullptr ? held : lf;
+  char* mark = static_cast<char*>(std::memchr(bytes + from, kEndMark, lineEnd - (bytes + from)));
+  const std::string_view rest(bytes + from, (mark != nullptr ? mark : lineEnd) - (bytes + from));
+  const bool ended = mark != nullptr || lf != nullptr || dataEnded;
+  DataState& d = s->data;
+  if (!d.decided && !d.checking) {
+    // The first byte >= 0x80 may stand in the rest: its line is this one.
+    const std::size_t high = FirstHighByte(rest);
+    if (high != std::string_view::npos) {
+      d.pending = d.checking = true;
+      d.byteOrderMark = false;
+      d.check = Utf8Check();
+      CheckUtf8(&d.check, rest.substr(high));
+    }
+  } else if (d.checking) {
+    CheckUtf8(&d.check, rest);
+  }
+  if (d.checking && ended) {
+    Decide(&d, *s->setup, DecidedEncoding(d));
+    PrepareKeywords(s);
+  }
+  if (!ended) {
+    b->held = from;  // the rest is dropped as it comes
+    return false;
+  }
+  s->skipping = false;
+  SearchLineText(s, bytes, bytes + from);
+  EndPass(s);
+  if (mark != nullptr || lf == nullptr) {
+    s->inputEnded = true;
+    return true;
+  }
+  DropFront(b, static_cast<std::size_t>(lf + 1 - bytes));
+  return true;
+}
+
+// The line [0, held) being read has no LF yet: an end mark where it begins
+// ends the input, and one inside it ends its text (from from on, the bytes
+// are new).
+void LookAtOpenLine(Search* s, ReadBuffer* b, std::size_t from) {
+  char* bytes = b->bytes.get();
+  if (b->held == 0) return;
+  if (*bytes == kEndMark) {
+    s->inputEnded = true;
+    return;
+  }
+  char* const held = bytes + b->held;
+  char* mark = static_cast<char*>(std::memchr(bytes + from, kEndMark, held - (bytes + from)));
+  if (mark == nullptr) return;
+  if (std::memchr(mark + 1, kEndMark, held - mark - 1) != nullptr) {
+    SearchLineText(s, bytes, mark);
+    s->inputEnded = true;
+    return;
+  }
+  s->skipping = true;
+  b->held = static_cast<std::size_t>(mark - bytes);
+}
+
 }  // namespace
 
 SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, const ByteSink& sink,
@@ -333,83 +465,85 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
   s.printer.pieces = pieces;
   StartData(&s.data, setup);
   PrepareKeywords(&s);
-  // Left uninitialised: every byte is read into before it is looked at. It
-  // grows with realloc, which moves a large block's pages without copying them.
-  const std::size_t fullSize = setup.bufferSize == 0 ? 1 : setup.bufferSize;
-  std::size_t size = fullSize < kStartBuffer ? fullSize : kStartBuffer;
-  std::size_t total = 0;  // bytes read so far
-  std::unique_ptr<char, decltype(&std::free)> buffer(static_cast<char*>(std::malloc(size)),
-                                                     &std::free);
-  if (!buffer) throw std::bad_alloc();
-  std::size_t held = 0;  // the start of a line not yet complete, kept at the front
+  ReadBuffer b = MakeReadBuffer(setup.bufferSize);
   bool dataEnded = false;
   while (!dataEnded && !s.inputEnded) {
-    // A line longer than the buffer makes it grow until the line fits.
-    std::size_t wanted = held == size ? size * 2 : size;
-    if (total >= kInputForFullBuffer && wanted < fullSize) wanted = fullSize;
-    if (wanted != size) {
-      char* larger = static_cast<char*>(std::realloc(buffer.get(), wanted));
-      if (larger == nullptr) throw std::bad_alloc();
-      buffer.release();
-      buffer.reset(larger);
-      size = wanted;
+    // What is held is one line, not yet ended: its start, or its text while skipping.
+    std::size_t fresh = b.held;
+    dataEnded = FillBuffer(&b, read) == 0;
+    if (s.skipping) {
+      if (!SkipRest(&s, &b, fresh, dataEnded) || s.inputEnded) continue;
+      fresh = 0;
     }
-    platform::IoError error;
-    // At most the usual size a read: the part of a grown buffer that a long
-    // line did not need stays untouched, and costs no memory.
-    const std::size_t room = size - held < fullSize ? size - held : fullSize;
-    const std::ptrdiff_t n = read(buffer.get() + held, room, &error);
-    if (n < 0) FailIo(error);
-    const char* fresh = buffer.get() + held;  // what was held is part of a line, without LF
-    if (n == 0) {
-      dataEnded = true;
-    } else {
-      if (DecideData(&s.data, setup, std::string_view(buffer.get() + held, n))) {
-        PrepareKeywords(&s);
-      }
-      held += static_cast<std::size_t>(n);
-      total += static_cast<std::size_t>(n);
+    char* begin = b.bytes.get();
+    char* end = begin + b.held;
+    DataState& d = s.data;
+    NoteHighByte(&s, b, fresh);
+    if (d.pending && !d.checking &&
+        (dataEnded || d.pendingAt >= fresh ||
+         std::memchr(begin + fresh, '\n', end - (begin + fresh)) ||
+         std::memchr(begin + fresh, kEndMark, end - (begin + fresh)))) {
+      DecideOnHeldLine(&s, b, dataEnded);
+      if (d.decided) PrepareKeywords(&s);
     }
-    char* begin = buffer.get();
-    char* end = begin + held;
     if (dataEnded) {
       // Every line with a line end has been searched: what is held is the last line.
-      if (held > 0) SearchLongLine(&s, begin, end);
-    } else {
-      // A forward look first: a line longer than the buffer has no LF at all.
-      if (std::memchr(fresh, '\n', end - fresh) == nullptr) continue;
-      end = begin + (LastLf(fresh, end) + 1 - begin);
-      SearchRegion(&s, begin, end);
+      if (b.held > 0) SearchLongLine(&s, begin, end);
+      EndPass(&s);
+      break;
     }
-    FlushPrinter(&s.printer);
-    KeepLastMatch(&s);
-    held -= static_cast<std::size_t>(end - begin);
-    std::memmove(buffer.get(), end, held);
+    const char* lf = LastLf(begin + fresh, end);
+    if (lf != nullptr) {
+      end = begin + (lf + 1 - begin);
+      SearchRegion(&s, begin, end);
+      EndPass(&s);
+      const auto searched = static_cast<std::size_t>(end - begin);
+      DropFront(&b, searched);
+      if (d.pending) d.pendingAt -= searched;
+      fresh = 0;
+    }
+    if (!s.inputEnded) LookAtOpenLine(&s, &b, fresh);
+    if (s.inputEnded) EndPass(&s);
   }
   return std::move(s.outcome);
 }
 
 SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& read,
                                  const ByteSink& sink) {
-  DataState data;
-  StartData(&data, setup);
+  // The whole data first: the encoding is decided on it as a whole.
+  std::string data;
+  std::vector<char> block(setup.bufferSize == 0 ? 1 : setup.bufferSize);
+  platform::IoError error;
+  for (std::ptrdiff_t n; (n = read(block.data(), block.size(), &error)) != 0;) {
+    if (n < 0) FailIo(error);
+    data.append(block.data(), static_cast<std::size_t>(n));
+  }
+  DataState d;
+  StartData(&d, setup);
+  if (setup.consoleUtf8) {
+    if (const std::optional<Encoding> decided = DecideDataEncoding(data)) {
+      Decide(&d, setup, *decided);
+    }
+  }
   LineReader reader;
+  std::size_t offset = 0;
   InitLineReader(
       &reader,
-      [&](char* buffer, std::size_t size, platform::IoError* error) {
-        const std::ptrdiff_t n = read(buffer, size, error);
-        if (n > 0) DecideData(&data, setup, std::string_view(buffer, n));
-        return n;
+      [&](char* buffer, std::size_t size, platform::IoError*) {
+        const std::size_t n = std::min(size, data.size() - offset);
+        std::memcpy(buffer, data.data() + offset, n);
+        offset += n;
+        return static_cast<std::ptrdiff_t>(n);
       },
       setup.bufferSize);
   SearchOutcome outcome;
   std::string line;
   while (ReadLine(&reader, &line)) {
-    if (!LineSelected(data.matcher, line)) continue;
-    sink(WrittenInUtf8(setup, data) ? ShiftJisToUtf8(line) : line);
+    if (!LineSelected(d.matcher, line)) continue;
+    sink(WrittenInUtf8(setup, d) ? ShiftJisToUtf8(line) : line);
     sink("\r\n");
     outcome.lastMatch = line;
-    outcome.lastMatchEncoding = data.encoding;
+    outcome.lastMatchEncoding = d.encoding;
   }
   return outcome;
 }
@@ -421,9 +555,21 @@ std::string SearchInput(const platform::Input& input) {
   setup.excludeMode = state.excludeMode;
   setup.consoleUtf8 = ConsoleEncoding() == Encoding::Utf8;
   setup.keepLastMatch = state.edition == Edition::Clipboard;
-  SearchOutcome outcome =
-      SearchStream(setup, InputReadFunction(input), nullptr,
-                   [](std::span<const std::string_view> pieces) { WritePieces(pieces); });
+  // On a stream, selected lines go out before a read that may wait, as they
+  // are found (a read that fills what it asked for has more behind it); a
+  // file keeps its large writes.
+  ReadFunction read = InputReadFunction(input);
+  if (platform::InputMayWait(input)) {
+    read = [read, lastShort = true](char* buffer, std::size_t size,
+                                    platform::IoError* error) mutable {
+      if (lastShort) FlushOutput();
+      const std::ptrdiff_t n = read(buffer, size, error);
+      lastShort = n >= 0 && static_cast<std::size_t>(n) < size;
+      return n;
+    };
+  }
+  SearchOutcome outcome = SearchStream(
+      setup, read, nullptr, [](std::span<const std::string_view> pieces) { WritePieces(pieces); });
   state.lastMatchEncoding = outcome.lastMatchEncoding;
   return std::move(outcome.lastMatch);
 }

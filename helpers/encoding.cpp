@@ -51,9 +51,66 @@ bool IsUtf8Prefix(std::string_view text) {
   return true;
 }
 
-Encoding DecideDataEncoding(std::string_view block) {
-  if (block.substr(0, 3) == "\xEF\xBB\xBF") return Encoding::Utf8;
-  return IsUtf8Prefix(block) ? Encoding::Utf8 : Encoding::ShiftJis;
+void CheckUtf8(Utf8Check* check, std::string_view piece) {
+  for (const char byte : piece) {
+    if (check->bad) return;
+    const auto c = static_cast<unsigned char>(byte);
+    if (check->need > 0) {
+      check->bad = c < check->low || c > check->high;
+      check->low = 0x80;
+      check->high = 0xBF;
+      --check->need;
+      continue;
+    }
+    if (c < 0x80) continue;
+    // The lead byte gives the length and the range of the second byte, which
+    // rules out overlong forms, surrogates and code points beyond U+10FFFF.
+    if (c >= 0xC2 && c <= 0xDF) {
+      check->need = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      check->need = 2;
+      if (c == 0xE0) check->low = 0xA0;
+      if (c == 0xED) check->high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      check->need = 3;
+      if (c == 0xF0) check->low = 0x90;
+      if (c == 0xF4) check->high = 0x8F;
+    } else {
+      check->bad = true;
+    }
+  }
+}
+
+bool IsCompleteUtf8(const Utf8Check& check) {
+  return !check.bad && check.need == 0;
+}
+
+std::optional<Encoding> DecideDataEncoding(std::string_view data) {
+  const std::size_t high = FirstHighByte(data);
+  if (high == std::string_view::npos) return std::nullopt;
+  // Where the line reader ends the input: an end mark where a line begins, or
+  // a second one in a line whose rest it skips after the first.
+  std::size_t inputEnd = data.size();
+  for (std::size_t at = 0; at < data.size();) {
+    const std::size_t lf = std::min(data.find('\n', at), data.size());
+    const std::size_t mark = data.find(kEndMark, at);
+    if (mark == at) {
+      inputEnd = at;
+      break;
+    }
+    const std::size_t second = mark < lf ? data.find(kEndMark, mark + 1) : data.npos;
+    if (second < lf) {
+      inputEnd = second;
+      break;
+    }
+    at = lf + 1;
+  }
+  if (high >= inputEnd) return std::nullopt;
+  if (data.substr(0, 3) == "\xEF\xBB\xBF") return Encoding::Utf8;
+  const std::size_t lineEnd = std::min(data.find('\n', high), inputEnd);
+  Utf8Check check;
+  CheckUtf8(&check, data.substr(high, lineEnd - high));
+  return IsCompleteUtf8(check) ? Encoding::Utf8 : Encoding::ShiftJis;
 }
 
 bool KeywordToCp932(std::string_view keyword, std::string* converted) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,10 +19,27 @@ std::size_t FirstHighByte(std::string_view text);
 // True when text is valid UTF-8; a sequence cut short by the end of text is allowed.
 bool IsUtf8Prefix(std::string_view text);
 
-// The data encoding for an input whose first byte >= 0x80 starts block (the
-// rest of the read block that holds it): UTF-8 for a byte-order mark or valid
-// UTF-8, Shift-JIS otherwise.
-Encoding DecideDataEncoding(std::string_view block);
+// UTF-8 checked a piece at a time: overlong forms, surrogates and code points
+// beyond U+10FFFF are invalid. Plain record, driven by the functions below.
+struct Utf8Check {
+  unsigned char need = 0;                 // continuation bytes still due
+  unsigned char low = 0x80, high = 0xBF;  // the range of the next one
+  bool bad = false;
+};
+
+// Goes on checking with piece.
+void CheckUtf8(Utf8Check* check, std::string_view piece);
+
+// True when everything checked is valid UTF-8 with no sequence cut short.
+bool IsCompleteUtf8(const Utf8Check& check);
+
+// The data encoding of a whole input (data as read, up to the end of the data)
+// on a UTF-8 console, decided on the line that holds its first byte >= 0x80,
+// as the line reader delimits it (its LF, the end of the data, or the end mark
+// that ends the input): UTF-8 when the data starts with a byte-order mark or
+// that line is valid UTF-8, Shift-JIS otherwise; none when the input ends
+// before any such byte. The searcher decides the same as it reads.
+std::optional<Encoding> DecideDataEncoding(std::string_view data);
 
 // keyword (UTF-8, as typed) in CP932; false when CP932 lacks one of its
 // characters, also where iconv would fall back to an ASCII byte (¥, ‾).

@@ -1,12 +1,11 @@
 #include "helpers/line_reader.h"
 
 #include "helpers/failure.h"
+#include "helpers/text.h"
 
 namespace narvo {
 
 namespace {
-
-constexpr char kCtrlZ = 0x1A;
 
 // True when an unread byte is buffered, reading more when the buffer is used up.
 bool Available(LineReader* r) {
@@ -27,9 +26,9 @@ void SkipRestOfLine(LineReader* r) {
   while (Available(r)) {
     for (std::size_t i = r->begin; i < r->end; ++i) {
       const char c = r->buffer[i];
-      if (c == '\n' || c == kCtrlZ) {
+      if (c == '\n' || c == kEndMark) {
         r->begin = i + 1;
-        if (c == kCtrlZ) r->inputEnded = r->endMarked = true;
+        if (c == kEndMark) r->inputEnded = r->endMarked = true;
         return;
       }
     }
@@ -56,14 +55,14 @@ ReadFunction InputReadFunction(const platform::Input& input) {
 bool ReadLine(LineReader* r, std::string* line) {
   line->clear();
   if (r->inputEnded) return false;
-  if (!Available(r) || r->buffer[r->begin] == kCtrlZ) {
+  if (!Available(r) || r->buffer[r->begin] == kEndMark) {
     r->endMarked = r->begin < r->end;
     r->inputEnded = true;
     return false;
   }
   while (Available(r)) {
     std::size_t i = r->begin;
-    while (i < r->end && r->buffer[i] != '\n' && r->buffer[i] != '\r' && r->buffer[i] != kCtrlZ) {
+    while (i < r->end && r->buffer[i] != '\n' && r->buffer[i] != '\r' && r->buffer[i] != kEndMark) {
       ++i;
     }
     line->append(r->buffer.data() + r->begin, i - r->begin);
@@ -74,7 +73,7 @@ bool ReadLine(LineReader* r, std::string* line) {
     const char c = r->buffer[i];
     r->begin = i + 1;
     if (c == '\n') return true;
-    if (c == kCtrlZ) {
+    if (c == kEndMark) {
       SkipRestOfLine(r);
       return true;
     }

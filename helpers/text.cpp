@@ -69,9 +69,8 @@ std::string LowerCase(std::string_view text, Encoding encoding) {
   std::string lower(text);
   if (encoding == Encoding::Utf8) {
     // ASCII bytes never occur inside a UTF-8 sequence, so each one is a character.
-    for (char& c : lower) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : lower)
+      c = AsciiLower(c);
   } else {
     platform::LowerCase(lower.data(), lower.size());
   }

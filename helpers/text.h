@@ -14,6 +14,16 @@ namespace narvo {
 // How bytes form characters in a text.
 enum class Encoding { ShiftJis, Utf8 };
 
+// The end mark of text files (Ctrl-Z): where a line would begin it ends the
+// input; inside a line it ends the line.
+constexpr char kEndMark = 0x1A;
+
+// An ASCII letter A-Z lower-cased; every other byte as it is. Lower-casing
+// folds these, and never a byte of a double-byte character.
+constexpr char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
 // True when byte c starts a Shift-JIS double-byte character (the code page's lead range).
 bool IsLeadByte(unsigned char c);
 

@@ -80,6 +80,10 @@ Input StandardInput();
 // pipe included) or -1 with *error filled.
 std::ptrdiff_t ReadInput(const Input& input, char* buffer, std::size_t size, IoError* error);
 
+// True when a read of input may wait for a writer (a pipe, a terminal, a
+// socket): not a file on a disk.
+bool InputMayWait(const Input& input);
+
 // Closes a file opened by OpenInput; standard input is left open.
 void CloseInput(Input* input);
 

@@ -211,6 +211,12 @@ std::ptrdiff_t ReadInput(const Input& input, char* buffer, std::size_t size, IoE
   }
 }
 
+bool InputMayWait(const Input& input) {
+  struct stat st;
+  if (fstat(static_cast<int>(input.handle), &st) != 0) return true;
+  return !S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode);
+}
+
 void CloseInput(Input* input) {
   if (input->ownsHandle && input->handle >= 0) close(static_cast<int>(input->handle));
   input->handle = -1;

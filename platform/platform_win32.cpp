@@ -302,6 +302,10 @@ std::ptrdiff_t ReadInput(const Input& input, char* buffer, std::size_t size, IoE
   return -1;
 }
 
+bool InputMayWait(const Input& input) {
+  return GetFileType(HandleOf(input)) != FILE_TYPE_DISK;
+}
+
 void CloseInput(Input* input) {
   if (input->ownsHandle && HandleOf(*input) != INVALID_HANDLE_VALUE) CloseHandle(HandleOf(*input));
   input->handle = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);

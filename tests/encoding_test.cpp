@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace narvo {
@@ -11,19 +12,21 @@ namespace {
 using namespace std::string_literals;
 
 struct DecisionCase {
-  std::string block;  // from the first byte >= 0x80 to the end of its read block
-  Encoding expected;
+  std::string data;
+  std::optional<Encoding> expected;
 };
 
-TEST(DecideDataEncoding, TakesUtf8OnlyWhenTheBlockIsUtf8) {
+TEST(DecideDataEncoding, TakesUtf8OnlyWhenTheFirstNonAsciiLineIsUtf8) {
   const DecisionCase cases[] = {
-      {"\xe5\xa4\xa7\xe9\x98\xaa,\"x\"\r\n", Encoding::Utf8},  // 大阪
-      {"\xe5\xa4\xa7\xe9\x98", Encoding::Utf8},                // cut by the block end
+      {"x\r\n\xe5\xa4\xa7\xe9\x98\xaa,\"x\"\r\n\x91\xe5", Encoding::Utf8},  // 大阪, then no matter
+      {"\xe5\xa4\xa7\xe9\x98", Encoding::ShiftJis},        // cut short by the end of the data
+      {"\xe5\xa4\xa7\xe9\x98\n\xaa", Encoding::ShiftJis},  // and by its LF
       {"\xef\xbb\xbf"
        "abc\x83\x41",
        Encoding::Utf8},                              // a byte-order mark decides alone
       {"\x91\xe5\x8d\xe3", Encoding::ShiftJis},      // 大阪 in Shift-JIS
       {"\xb1\xb2", Encoding::ShiftJis},              // half-width ｱｲ
+      {"\xc3\xb1\r\n\x83\x41", Encoding::Utf8},      // half-width ﾃｱ happen to be UTF-8
       {"\xe3\x81\x82\x83\x41", Encoding::ShiftJis},  // UTF-8, then not
       {"\xe3\x81"
        "a",
@@ -32,10 +35,17 @@ TEST(DecideDataEncoding, TakesUtf8OnlyWhenTheBlockIsUtf8) {
       {"\xed\xa0\x80", Encoding::ShiftJis},      // surrogate
       {"\xf4\x90\x80\x80", Encoding::ShiftJis},  // beyond U+10FFFF
       {"\xf0\x9f\x98\x80", Encoding::Utf8},
+      {"abc\r\n", std::nullopt},
+      // End marks: where a line begins, or the second in a line, end the
+      // input; the bytes after them never count.
+      {"a\n\x1a\x83\x41", std::nullopt},
+      {"a\x1a\x1a\n\x83\x41", std::nullopt},
+      {"a\x1a\x83\x41\n\xc3\xb1", Encoding::ShiftJis},  // a skipped rest is in the line
+      {"\xc3\xb1\x1a\x1a\x83\x41", Encoding::Utf8},
   };
   for (const DecisionCase& c : cases) {
-    SCOPED_TRACE(c.block);
-    EXPECT_EQ(DecideDataEncoding(c.block), c.expected);
+    SCOPED_TRACE(c.data);
+    EXPECT_EQ(DecideDataEncoding(c.data), c.expected);
   }
 }
 
@@ -101,8 +111,9 @@ TEST(ShiftJisToUtf8, GivesWhatTheConverterGives) {
       all += {static_cast<char>(lead), static_cast<char>(trail), '\n'};
   }
   ASSERT_EQ(ShiftJisToUtf8(all), ShiftJisToUtf8ByConverter(all));
-  const std::string alphabet = "\x81\x82\x83\x85\x88\x9f\xa0\xa1\xdf\xe0\xea\xeb\xef\xf0\xfa\xfc"
-                               "\xfd\xff\x40\x5c\x7e\x7f\x80\xa0\x61Z\r\n\x00,1"s;
+  const std::string alphabet =
+      "\x81\x82\x83\x85\x88\x9f\xa0\xa1\xdf\xe0\xea\xeb\xef\xf0\xfa\xfc"
+      "\xfd\xff\x40\x5c\x7e\x7f\x80\xa0\x61Z\r\n\x00,1"s;
   std::uint32_t seed = 12345;
   for (int round = 0; round < 2000; ++round) {
     std::string text;
@@ -110,7 +121,8 @@ TEST(ShiftJisToUtf8, GivesWhatTheConverterGives) {
       seed = seed * 1103515245 + 12345;
       text += alphabet[(seed >> 16) % alphabet.size()];
     }
-    ASSERT_EQ(ShiftJisToUtf8(text), ShiftJisToUtf8ByConverter(text)) << testing::PrintToString(text);
+    ASSERT_EQ(ShiftJisToUtf8(text), ShiftJisToUtf8ByConverter(text))
+        << testing::PrintToString(text);
   }
 }
 

@@ -103,15 +103,6 @@ ReadFunction ChunkedReader(const std::string& data, unsigned seed) {
   };
 }
 
-// On a UTF-8 console the encoding is decided by the read block holding the
-// first byte >= 0x80, and the two searchers cut blocks differently; a BOM or a
-// byte no UTF-8 text starts with, put there, makes the decision the same for both.
-void SettleEncoding(Random& random, std::string* data) {
-  const std::size_t high = FirstHighByte(*data);
-  if (high == std::string::npos) return;
-  data->insert(high, Pick(random, 2) == 0 ? "\xef\xbb\xbf" : "\x83\x41");
-}
-
 struct Round {
   SearchSetup setup;
   std::string data;
@@ -122,7 +113,6 @@ Round RandomRound(Random& random) {
   Round r;
   r.data = RandomData(random);
   r.setup.consoleUtf8 = Pick(random, 3) == 0;
-  if (r.setup.consoleUtf8) SettleEncoding(random, &r.data);
   r.setup.excludeMode = Pick(random, 3) == 0;
   r.setup.bufferSize = kBufferSizes[Pick(random, std::size(kBufferSizes))];
   // Lines longer than longLine are searched alone and regions cut into pieces:

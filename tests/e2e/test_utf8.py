@@ -5,6 +5,9 @@ The harness's defaults are the native mode's (LC_ALL=C, Shift-JIS parameters), s
 passes its parameters as UTF-8 bytes and sets the locale itself.
 """
 
+import os
+import subprocess
+import time
 import unittest
 
 from harness import Case, fixture, native_path, windows
@@ -91,6 +94,28 @@ class Utf8Console(Case):
             with self.subTest(data=name, keyword="ASCII"):
                 r = self.search(data, "ascii")
                 self.assertEqual(r.out, ascii_part)
+
+    def test_the_decision_never_depends_on_where_reads_end(self):
+        # ﾃｱ (C3 B1) is UTF-8 by itself; its whole line decides. The first byte
+        # >= 0x80 lands around a file's 64 KiB reads and a pipe's writes.
+        sjis_line = b"\xc3\xb1\xb1,\x91\xe5\x8d\xe3\r\n"
+        utf8_line = b"\xc3\xb1" + "ｱ,大阪\r\n".encode()
+        for line, expected in ((sjis_line, utf8(sjis_line)), (utf8_line, utf8_line)):
+            for high in range(65536 - 3, 65536 + 2):
+                with self.subTest(line=line, first_high_byte_at=high):
+                    data = b"x" * (high - 2) + b"\r\n" + line
+                    self.assertOutput(self.search(data, "大阪"), expected)
+            data = b"abc\r\n" + line
+            for cut in range(5, 10):
+                with self.subTest(line=line, pipe_write_ends_at=cut):
+                    p = subprocess.Popen([self.install(), "/S", "大阪".encode()],
+                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                         env=dict(os.environ, **UTF8_CONSOLE))
+                    p.stdin.write(data[:cut])
+                    p.stdin.flush()
+                    time.sleep(0.05)
+                    out, _ = p.communicate(data[cut:], timeout=30)
+                    self.assertEqual(out, expected)
 
     def test_utf8_data_matches_on_utf8_character_boundaries(self):
         # あ阪 is E3 81 82 E9 98 AA; read as Shift-JIS, 82 E9 would pair up and hide 阪.

@@ -1,11 +1,12 @@
 // The UTF-8 / CP932 decision against a decoder written from the definition of
-// UTF-8 (code point arithmetic, not byte ranges): a block is UTF-8 when it
-// starts with a byte-order mark or every sequence in it decodes to a scalar
-// value in its shortest form, a last sequence cut by the block end counting
-// when some continuation could still complete it.
+// UTF-8 (code point arithmetic, not byte ranges): data is UTF-8 when it starts
+// with a byte-order mark or every sequence of the line holding its first byte
+// >= 0x80 decodes to a scalar value in its shortest form. The check piece by
+// piece must say what it says on the whole.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,34 +41,11 @@ bool Decodes(std::string_view s) {
   return cp >= kLeast[n] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
 }
 
-// True when the cut sequence s could still become one that decodes. Only the
-// second byte narrows the value range, so trying each for it is enough.
-bool Completes(std::string_view s, std::size_t length) {
-  std::string whole(s);
-  if (whole.size() == 1) {
-    for (int second = 0x80; second <= 0xBF; ++second) {
-      std::string tried = whole + static_cast<char>(second);
-      tried.resize(length, '\x80');
-      if (Decodes(tried)) return true;
-    }
-    return false;
-  }
-  whole.resize(length, '\x80');
-  return Decodes(whole);
-}
-
-bool ReferenceIsUtf8(std::string_view block) {
-  if (block.substr(0, 3) == "\xEF\xBB\xBF") return true;
-  for (std::size_t i = 0; i < block.size();) {
-    const std::size_t length = SequenceLength(static_cast<unsigned char>(block[i]));
-    if (length == 0) return false;
-    if (i + length > block.size()) {
-      for (std::size_t k = i + 1; k < block.size(); ++k) {
-        if (!Continuation(static_cast<unsigned char>(block[k]))) return false;
-      }
-      return Completes(block.substr(i), length);
-    }
-    if (!Decodes(block.substr(i, length))) return false;
+bool ReferenceIsUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = SequenceLength(static_cast<unsigned char>(text[i]));
+    if (length == 0 || i + length > text.size()) return false;
+    if (!Decodes(text.substr(i, length))) return false;
     i += length;
   }
   return true;
@@ -76,17 +54,29 @@ bool ReferenceIsUtf8(std::string_view block) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view block(reinterpret_cast<const char*>(data), size);
-  const bool utf8 = narvo::DecideDataEncoding(block) == narvo::Encoding::Utf8;
-  if (utf8 != ReferenceIsUtf8(block)) std::abort();
-  // Every prefix of UTF-8 text is still taken for UTF-8: a read block may end anywhere.
-  if (utf8 && narvo::DecideDataEncoding(block.substr(0, size / 2)) != narvo::Encoding::Utf8) {
-    std::abort();
-  }
-  const std::size_t high = narvo::FirstHighByte(block);
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  narvo::Utf8Check whole, pieces;
+  narvo::CheckUtf8(&whole, text);
+  if (narvo::IsCompleteUtf8(whole) != ReferenceIsUtf8(text)) std::abort();
+  for (std::size_t at = 0; at < size; at += 1 + data[at] % 5)
+    narvo::CheckUtf8(&pieces, text.substr(at, 1 + data[at] % 5));
+  if (narvo::IsCompleteUtf8(pieces) != narvo::IsCompleteUtf8(whole)) std::abort();
+
+  const std::size_t high = narvo::FirstHighByte(text);
   for (std::size_t i = 0; i < (high == std::string_view::npos ? size : high); ++i) {
     if (data[i] >= 0x80) std::abort();
   }
   if (high != std::string_view::npos && data[high] < 0x80) std::abort();
+  // End marks cut the input; the searcher's tests cover them.
+  if (text.find('\x1a') != std::string_view::npos) return 0;
+  const std::optional<narvo::Encoding> decided = narvo::DecideDataEncoding(text);
+  if (high == std::string_view::npos) {
+    if (decided) std::abort();
+    return 0;
+  }
+  const std::size_t lineStart = text.rfind('\n', high) + 1;
+  const std::string_view line = text.substr(lineStart, text.find('\n', high) - lineStart);
+  const bool utf8 = text.substr(0, 3) == "\xEF\xBB\xBF" || ReferenceIsUtf8(line);
+  if (decided != (utf8 ? narvo::Encoding::Utf8 : narvo::Encoding::ShiftJis)) std::abort();
   return 0;
 }

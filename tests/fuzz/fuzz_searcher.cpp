@@ -33,18 +33,6 @@ narvo::ReadFunction ShortReads(std::string_view data, std::uint32_t seed) {
   };
 }
 
-// On a UTF-8 console the encoding is decided on the read block holding the
-// first byte >= 0x80, and the two searchers cut their blocks differently. The
-// decision is theirs alike only when every block would give it: a byte-order
-// mark, UTF-8 up to the end, or a first byte no UTF-8 text starts with.
-bool DecisionIsCertain(std::string_view data) {
-  const std::size_t high = narvo::FirstHighByte(data);
-  if (high == std::string_view::npos) return true;
-  const std::string_view rest = data.substr(high);
-  return rest.substr(0, 3) == "\xEF\xBB\xBF" || narvo::IsUtf8Prefix(rest) ||
-         !narvo::IsUtf8Prefix(rest.substr(0, 1));
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
@@ -74,8 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   const narvo::SearchOutcome a = narvo::SearchStream(
       setup, ShortReads(data, seed), [&fast](std::string_view b) { fast.append(b); });
   const narvo::SearchOutcome b = narvo::SearchStreamByLine(
-      setup, ShortReads(data, seed), [&reference](std::string_view b) { reference.append(b); });
-  if (setup.consoleUtf8 && !DecisionIsCertain(data)) return 0;
+      setup, ShortReads(data, ~seed), [&reference](std::string_view b) { reference.append(b); });
   if (fast != reference || a.lastMatch != b.lastMatch) std::abort();
   // The encoding recorded with the last line matters only where it holds a
   // byte >= 0x80: an ASCII line cuts and converts the same either way, and
