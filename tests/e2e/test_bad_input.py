@@ -74,7 +74,7 @@ class BadInput(Case):
     def start(self, *args, stdin=subprocess.DEVNULL, env=None):
         """Starts narvo with args (bytes or Shift-JIS str) and pipes on stdout and stderr."""
         argv = [a if isinstance(a, bytes) else sjis(a) for a in args]
-        environment = dict(os.environ, LC_ALL="C", **(env or {}))
+        environment = self.environment(env)
         return subprocess.Popen([self.program] + argv, stdin=stdin, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, env=environment)
 
