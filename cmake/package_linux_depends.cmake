@@ -1,9 +1,11 @@
 # Run by cpack (through CPACK_PROJECT_CONFIG_FILE) for each package it builds:
 # the Debian package depends on what the built programs really need.
 # - A dynamically linked program: the libraries dpkg-shlibdeps finds.
-# - A static program that can load glibc's iconv modules (it holds the name
-#   GCONV_PATH): the libc6 of the glibc version it was built with, whose
-#   modules must match the code linked in.
+# - A static program that opens iconv conversions (glibc loads a module for
+#   each, CP932 included): the libc6 of the glibc version it was built with,
+#   whose modules must match the code linked in. Every static glibc program
+#   holds glibc's module loader; only a call of iconv_open puts it to work.
+#   Without a symbol table the program is taken to call it.
 # - Any other static program loads nothing: no dependency at all.
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
@@ -22,8 +24,9 @@ foreach(program IN LISTS NARVO_PACKAGE_PROGRAMS)
   if(headers MATCHES "INTERP")
     set(narvo_dynamic ON)
   endif()
-  file(STRINGS "${program}" gconv REGEX "GCONV_PATH" LIMIT_COUNT 1)
-  if(gconv)
+  execute_process(COMMAND "${NARVO_READELF}" -sW "${program}"
+    OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
+  if(failed OR NOT symbols MATCHES "Symbol table '\\.symtab'" OR symbols MATCHES " iconv_open\n")
     set(narvo_gconv ON)
   endif()
 endforeach()
@@ -37,4 +40,9 @@ elseif(narvo_gconv)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libc6 (>= ${NARVO_GLIBC_VERSION}), libc6 (<< ${CMAKE_MATCH_1}.${next_minor})")
 endif()
-message(STATUS "narvo package: dynamic ${narvo_dynamic}, glibc iconv modules ${narvo_gconv}, Depends: ${CPACK_DEBIAN_PACKAGE_DEPENDS}")
+if(narvo_dynamic)
+  message(STATUS "narvo package: dynamic programs, Depends from dpkg-shlibdeps")
+else()
+  message(STATUS "narvo package: static programs, glibc iconv modules ${narvo_gconv}, "
+                 "Depends: ${CPACK_DEBIAN_PACKAGE_DEPENDS}")
+endif()
