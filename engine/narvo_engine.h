@@ -43,7 +43,8 @@ std::string RunSearch();
 std::string ProgramBaseName();
 
 // The first existing default data file, or empty: program-named .csv/.txt in
-// the current folder, then beside the program, then KEN_ALL.CSV beside it.
+// the current folder, then beside the program, then KEN_ALL.CSV beside it; then
+// the same three names in each of the platform's data folders.
 std::string DefaultTargetFile();
 
 // Writes the short, long or minimal help screen for State().helpKind and exits with status 0.

@@ -73,6 +73,13 @@ std::string DefaultTargetFile() {
   for (const std::string& candidate : candidates) {
     if (platform::FileExists(candidate, nullptr)) return candidate;
   }
+  // An installed program's folder is no place for data; these come only after the five.
+  for (const std::string& folder : platform::DataFolders(program)) {
+    for (const std::string& file : {ChangeExtension(name, ".csv"), ChangeExtension(name, ".txt"),
+                                    std::string("KEN_ALL.CSV")}) {
+      if (platform::FileExists(folder + file, nullptr)) return folder + file;
+    }
+  }
   return std::string();
 }
 

@@ -53,6 +53,11 @@ struct LocalTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
+// The folders searched for the default data file after the program's own, each
+// ending in a separator: the user's data folder, then the installation's
+// share/narvo/ when programPath lies in a folder named bin. Empty on Windows.
+std::vector<std::string> DataFolders(const std::string& programPath);
+
 // True when path names an existing non-directory whose local last-write time
 // lies in 1980..2107; fills *modified then (may be null).
 bool FileExists(const std::string& path, LocalTime* modified);

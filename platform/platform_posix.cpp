@@ -66,6 +66,13 @@ bool CodesetIsUtf8() {
   return name == "utf8";
 }
 
+// The folder with exactly one '/' at its end ("/" stays "/"), so no path shows "//".
+std::string WithOneSlash(std::string folder) {
+  while (!folder.empty() && folder.back() == '/')
+    folder.pop_back();
+  return folder + '/';
+}
+
 }  // namespace
 
 void Init(int argc, char** argv) {
@@ -160,6 +167,31 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     }
   }
   return true;
+}
+
+std::vector<std::string> DataFolders(const std::string& programPath) {
+  std::vector<std::string> folders;
+  // The XDG base directory rules: a relative XDG_DATA_HOME is ignored.
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  if (dataHome && dataHome[0] == '/') {
+    folders.push_back(WithOneSlash(dataHome) + "narvo/");
+  } else if (home && home[0]) {
+    folders.push_back(WithOneSlash(home) + ".local/share/narvo/");
+  }
+  // /usr/bin/narvo reads /usr/share/narvo/, named as the packager sees it
+  // (no "bin/.."); a program anywhere else has no installation folder.
+  const std::size_t nameStart = programPath.rfind('/');
+  if (nameStart == std::string::npos) return folders;
+  std::string folder = programPath.substr(0, nameStart);
+  while (!folder.empty() && folder.back() == '/')
+    folder.pop_back();
+  const std::size_t slash = folder.rfind('/');
+  const std::size_t lastStart = slash == std::string::npos ? 0 : slash + 1;
+  if (folder.compare(lastStart, std::string::npos, "bin") == 0) {
+    folders.push_back(folder.substr(0, lastStart) + "share/narvo/");
+  }
+  return folders;
 }
 
 bool FileExists(const std::string& path, LocalTime* modified) {

@@ -241,6 +241,11 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
                         b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
+std::vector<std::string> DataFolders(const std::string&) {
+  // The Windows programs keep their data beside them and nowhere else.
+  return {};
+}
+
 bool FileExists(const std::string& path, LocalTime* modified) {
   WIN32_FIND_DATAA found;
   const HANDLE search = FindFirstFileA(path.c_str(), &found);

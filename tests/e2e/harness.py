@@ -110,6 +110,29 @@ class Case(unittest.TestCase):
         return target
 
     # --- running ----------------------------------------------------------
+    def environment(self, env=None):
+        """The environment of a run: a scratch HOME (home/ in the scratch folder; tools such
+        as xsel fail when it does not exist) and no XDG_DATA_HOME on POSIX, then env, where
+        None removes a variable.
+
+        No run sees the data folders of whoever runs the suite. wine keeps its
+        prefix under HOME, so under wine HOME stays (the Windows programs never read it).
+        """
+        environment = dict(os.environ)
+        environment.pop("XDG_DATA_HOME", None)
+        if windows():
+            environment.update({"LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8",
+                                "WINEDEBUG": "-all"})
+        else:
+            environment["HOME"] = self.mkdir("home")
+            environment["LC_ALL"] = "C"
+        for name, value in (env or {}).items():
+            if value is None:
+                environment.pop(name, None)
+            else:
+                environment[name] = value
+        return environment
+
     def run_program(self, program, *args, cwd=None, stdin=b"", env=None, stdout=None,
                     timeout=120):
         """Runs program with args (str, encoded for the platform, or bytes as they are)."""
@@ -125,14 +148,7 @@ class Case(unittest.TestCase):
         command = [program] + encoded
         if CONFIG["emulator"]:
             command = CONFIG["emulator"].split(";") + command
-        environment = dict(os.environ)
-        if windows():
-            environment.update({"LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8",
-                                "WINEDEBUG": "-all"})
-        else:
-            environment["LC_ALL"] = "C"
-        if env:
-            environment.update(env)
+        environment = self.environment(env)
         if windows():
             # A program that starts the wine session passes its output handles on to
             # the session's own processes, which hold them until the session ends: a

@@ -77,7 +77,7 @@ class BadInput(Case):
         """Starts narvo with args (bytes or Shift-JIS str) and pipes on stdout and stderr;
         limit caps its address space (bytes)."""
         argv = [a if isinstance(a, bytes) else sjis(a) for a in args]
-        environment = dict(os.environ, LC_ALL="C", **(env or {}))
+        environment = self.environment(env)
 
         def cap():
             resource.setrlimit(resource.RLIMIT_AS, (limit, limit))

@@ -1,4 +1,5 @@
-"""The default data file: program-named files here and beside the program, then KEN_ALL.CSV."""
+"""The default data file: program-named files here and beside the program, then KEN_ALL.CSV;
+on POSIX then the user's data folder and the installation's share/narvo/."""
 
 import time
 
@@ -14,14 +15,14 @@ def local_timestamp(year, month=6, day=15):
 class DefaultFile(Case):
     """Each case places files (content = their own name) and searches for "hit"."""
 
-    def search(self, files, name="narvo", dirs=()):
-        program = self.install(name)
+    def search(self, files, name="narvo", dirs=(), folder="bin", env=None):
+        program = self.install(name, folder=folder)
         self.mkdir("work")
         for d in dirs:
             self.mkdir(d)
         for f in files:
             self.write(f, f"hit {f}\r\n")
-        return self.run_program(program, "hit", cwd=self.path("work"))
+        return self.run_program(program, "hit", cwd=self.path("work"), env=env)
 
     def test_search_order(self):
         cases = [
@@ -70,3 +71,49 @@ class DefaultFile(Case):
         sep = "\\" if windows() else "/"
         r = self.run_program(program, "/Fsub" + sep + "d.txt", "hit", cwd=self.path("work"))
         self.assertOutput(r, crlf_lines("hit d"))
+
+    def test_data_folders_come_after_the_five(self):
+        user = "home/.local/share/narvo/"
+        # (files, program folder, environment, chosen on POSIX); Windows looks nowhere else.
+        cases = [
+            ([user + "narvo.csv", "share/narvo/narvo.csv", "bin/KEN_ALL.CSV"], "bin", {},
+             "bin/KEN_ALL.CSV"),
+            ([user + "narvo.csv", user + "narvo.txt", user + "KEN_ALL.CSV", "share/narvo/narvo.csv"],
+             "bin", {}, user + "narvo.csv"),
+            ([user + "narvo.txt", user + "KEN_ALL.CSV"], "bin", {}, user + "narvo.txt"),
+            ([user + "KEN_ALL.CSV", "share/narvo/narvo.csv"], "bin", {}, user + "KEN_ALL.CSV"),
+            (["share/narvo/narvo.txt", "share/narvo/KEN_ALL.CSV"], "bin", {}, "share/narvo/narvo.txt"),
+            (["share/narvo/KEN_ALL.CSV"], "bin", {}, "share/narvo/KEN_ALL.CSV"),
+            ([user + "zanpo.csv", "share/narvo/zanpo.txt", "share/zanpo/KEN_ALL.CSV"], "bin", {},
+             None),
+            # Only a program in a folder named bin has an installation folder.
+            (["share/narvo/KEN_ALL.CSV", "tools/share/narvo/KEN_ALL.CSV"], "tools", {}, None),
+            (["share/narvo/KEN_ALL.CSV"], "Bin", {}, None),
+            (["opt/share/narvo/KEN_ALL.CSV", "share/narvo/narvo.csv"], "opt/bin", {},
+             "opt/share/narvo/KEN_ALL.CSV"),
+            # An absolute XDG_DATA_HOME replaces ~/.local/share, also without HOME.
+            (["xdg/narvo/KEN_ALL.CSV", user + "narvo.csv"], "bin", {"XDG_DATA_HOME": "<dir>/xdg"},
+             "xdg/narvo/KEN_ALL.CSV"),
+            (["xdg/narvo/narvo.txt"], "bin", {"XDG_DATA_HOME": "<dir>/xdg/", "HOME": None},
+             "xdg/narvo/narvo.txt"),
+            # A relative or empty one counts as unset (the current folder holds xdg/narvo/).
+            (["work/xdg/narvo/KEN_ALL.CSV", user + "narvo.txt"], "bin", {"XDG_DATA_HOME": "xdg"},
+             user + "narvo.txt"),
+            (["work/xdg/narvo/KEN_ALL.CSV"], "bin", {"XDG_DATA_HOME": "xdg"}, None),
+            ([user + "KEN_ALL.CSV"], "bin", {"XDG_DATA_HOME": ""}, user + "KEN_ALL.CSV"),
+            # Without HOME there is no user folder, neither here nor at the root.
+            ([user + "KEN_ALL.CSV", "work/.local/share/narvo/KEN_ALL.CSV"], "bin", {"HOME": None},
+             None),
+            ([user + "KEN_ALL.CSV", "work/.local/share/narvo/KEN_ALL.CSV"], "bin", {"HOME": ""},
+             None),
+            (["share/narvo/KEN_ALL.CSV"], "bin", {"HOME": None}, "share/narvo/KEN_ALL.CSV"),
+        ]
+        for files, folder, env, chosen in cases:
+            with self.subTest(files=files, folder=folder, env=env):
+                self.setUp()
+                if windows():
+                    chosen = chosen if chosen == "bin/KEN_ALL.CSV" else None
+                    env = {k: v for k, v in env.items() if k != "HOME"}  # wine needs it
+                env = {k: v.replace("<dir>", self.dir) if v else v for k, v in env.items()}
+                r = self.search(files, folder=folder, env=env)
+                self.assertOutput(r, crlf_lines(f"hit {chosen}") if chosen else NO_DEFAULT)

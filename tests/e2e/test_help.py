@@ -159,6 +159,15 @@ class HelpScreens(Case):
         self.check(lines, "S", "narvo", "narvo", file, status)
         lines, file = self.show("/??", cwd=work)
         self.check(lines, "L", "narvo", "narvo", file, status)
+        if windows():
+            return
+        # Found in the installation's data folder: the path as a packager names it.
+        os.remove(path)
+        path = self.write("share/narvo/KEN_ALL.CSV", b"x\r\n", mtime=stamp)
+        status[2] = path.encode("utf-8")
+        self.assertNotIn(b"..", status[2])
+        lines, file = self.show("/?", cwd=work)
+        self.check(lines, "S", "narvo", "narvo", file, status)
 
     def test_help_wins_over_everything_else(self):
         for params in (["/Fmissing", "/?"], ["/Uzip", "/?"], ["/S", "/?"], ["/?", "/Uzip"]):
