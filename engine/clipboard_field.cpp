@@ -1,6 +1,5 @@
 #include "engine/clipboard_field.h"
 
-#include "engine/narvo_engine.h"
 #include "helpers/encoding.h"
 #include "helpers/failure.h"
 #include "helpers/text.h"
@@ -13,8 +12,7 @@ namespace {
 // The clipboard text for line in the console's encoding. A line of Shift-JIS
 // data is cut into fields by the Shift-JIS rules and, on a UTF-8 console, then
 // converted, just as the selected lines are when they are written.
-std::string ClipboardText(std::string_view line, std::int32_t column) {
-  const Encoding dataEncoding = State().lastMatchEncoding;
+std::string ClipboardText(std::string_view line, std::int32_t column, Encoding dataEncoding) {
   std::string field = ClipboardField(line, column, dataEncoding);
   if (ConsoleEncoding() == Encoding::Utf8 && dataEncoding == Encoding::ShiftJis) {
     return ShiftJisToUtf8(field);
@@ -51,10 +49,10 @@ std::string ClipboardField(std::string_view line, std::int32_t column, Encoding 
   return std::string(field);
 }
 
-void CopyFieldToClipboard(const std::string& line) {
-  const std::int32_t column = State().copyColumn;
+void CopyFieldToClipboard(const SearchOutcome& outcome, std::int32_t column) {
   if (column == 0) return;
-  if (!platform::SetClipboardText(ClipboardText(line, column))) FailClipboard();
+  const std::string text = ClipboardText(outcome.lastMatch, column, outcome.lastMatchEncoding);
+  if (!platform::SetClipboardText(text)) FailClipboard();
 }
 
 }  // namespace narvo

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/narvo_engine.h"
 #include "helpers/text.h"
 
 namespace narvo {
@@ -15,9 +16,9 @@ namespace narvo {
 // line, and one pair of surrounding double quotes is removed.
 std::string ClipboardField(std::string_view line, std::int32_t column, Encoding encoding);
 
-// Copies ClipboardField(line, State().copyColumn) to the clipboard in the
-// console's encoding (an empty text when line is empty); /C0 leaves it alone.
-// A clipboard that cannot be opened ends in the failure report.
-void CopyFieldToClipboard(const std::string& line);
+// Copies field column of the search's last line to the clipboard in the
+// console's encoding (an empty text when there is none); column 0 leaves it
+// alone. A clipboard that cannot be opened ends in the failure report.
+void CopyFieldToClipboard(const SearchOutcome& outcome, std::int32_t column);
 
 }  // namespace narvo

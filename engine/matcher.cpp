@@ -68,9 +68,6 @@ const FoldIndex& ShiftJisFoldIndex() {
   return index;
 }
 
-// Set by the tests to run the general path where the exact one would do.
-bool looseForced = false;
-
 // Per offset of the lower-cased keyword, every byte a line may hold there in
 // an occurrence: the bytes of each character that lower-cases to the
 // keyword's character (for a lead byte ending the keyword, the lead of any
@@ -126,13 +123,12 @@ bool LineSelected(const Matcher& matcher, std::string_view line) {
   return true;
 }
 
-KeywordSet MakeKeywordSet(const Matcher& matcher) {
+KeywordSet MakeKeywordSet(const Matcher& matcher, bool loose) {
   KeywordSet set;
-  set.excludeMode = matcher.excludeMode;
-  set.encoding = matcher.encoding;
+  set.matcher = matcher;
   for (int c = 0; c < 256; ++c)
     set.leadByte[c] = IsLeadByte(static_cast<unsigned char>(c));
-  set.exact = !looseForced && (matcher.encoding == Encoding::Utf8 || FoldsAsciiOnly());
+  set.exact = !loose && (matcher.encoding == Encoding::Utf8 || FoldsAsciiOnly());
   for (const std::string& term : matcher.lowerTerms) {
     Needle n = MakeNeedle(term, matcher.encoding);
     const std::string_view before = std::string_view(term).substr(0, term.find('\0'));
@@ -152,12 +148,22 @@ KeywordSet MakeKeywordSet(const Matcher& matcher) {
   return set;
 }
 
-void UseLooseKeywordSets(bool loose) {
-  looseForced = loose;
-}
+namespace {
 
+// Candidates that fail in one line before the line is decided in time linear
+// in its length: checking each candidate costs up to the keyword's length
+// (and the lead bytes before it), which crafted lines and keywords can make
+// quadratic.
+constexpr std::size_t kFailuresBeforeLinear = 16;
+
+// True when a character of set's encoding starts at at, inside the line that
+// starts at lineBegin. Shift-JIS: an even number of lead-range bytes stands
+// right before it (back to the line start or the first other byte); UTF-8: at
+// is no continuation byte.
 bool StartsCharacter(const KeywordSet& set, const char* lineBegin, const char* at) {
-  if (set.encoding == Encoding::Utf8) return !IsUtf8Continuation(static_cast<unsigned char>(*at));
+  if (set.matcher.encoding == Encoding::Utf8) {
+    return !IsUtf8Continuation(static_cast<unsigned char>(*at));
+  }
   // The byte after any non-lead byte starts a character (it ends one, alone or
   // as a trail byte), and from there lead-range bytes pair off.
   const char* p = at;
@@ -166,53 +172,88 @@ bool StartsCharacter(const KeywordSet& set, const char* lineBegin, const char* a
   return (at - p) % 2 == 0;
 }
 
-bool ContainsInLinearTime(const KeywordSet& set, const Needle& needle, const char* begin,
-                          const char* end) {
-  const std::string_view want(needle.want);
-  const auto size = static_cast<std::size_t>(end - begin);
-  if (needle.never || want.size() > size) return false;
-  // Every occurrence in turn (Knuth-Morris-Pratt) over the line as the
-  // straightforward search lower-cases it: an ASCII letter standing as a
-  // character of its own. Two walks over the characters, kept level with the
-  // reading and with the occurrences, tell which bytes start characters.
-  const std::vector<std::size_t> border = Borders(want);
-  // In UTF-8 every ASCII byte stands alone, and every other byte but a
-  // continuation byte starts a character.
-  const bool utf8 = set.encoding == Encoding::Utf8;
-  const std::string_view line(begin, size);
-  std::size_t lowerWalk = 0, boundaryWalk = 0;
-  for (std::size_t i = 0, k = 0; i < size; ++i) {
-    char c = line[i];
-    if (utf8 || i == lowerWalk) {
-      if (!utf8) lowerWalk += CharLength(line, i, Encoding::ShiftJis);
-      c = AsciiLower(c);
-    }
-    while (k > 0 && c != want[k])
-      k = border[k];
-    if (c == want[k]) ++k;
-    if (k < want.size()) continue;
-    const std::size_t at = i + 1 - want.size();
-    k = border[k];
-    if (utf8) {
-      if (!IsUtf8Continuation(static_cast<unsigned char>(line[at]))) return true;
-      continue;
-    }
-    while (boundaryWalk < at)
-      boundaryWalk += CharLength(line, boundaryWalk, Encoding::ShiftJis);
-    if (boundaryWalk == at) return true;
-  }
-  return false;
-}
-
+// True when needle occurs on a character boundary of the line [begin, end),
+// which holds neither a line end nor a NUL (the set is exact).
 bool LineContains(const KeywordSet& set, const Needle& needle, const char* begin, const char* end) {
   std::size_t failures = 0;
   for (const char* c = NextCandidate(needle, begin, end); c != end;
        c = NextCandidate(needle, c + 1, end)) {
     if (NeedleAt(needle, c) && StartsCharacter(set, begin, c)) return true;
-    if (++failures == kFailuresBeforeReference)
-      return ContainsInLinearTime(set, needle, begin, end);
+    if (++failures == kFailuresBeforeLinear) {
+      return !needle.never &&
+             PositionFoldingAscii(needle.want, std::string_view(begin, end - begin),
+                                  set.matcher.encoding) != 0;
+    }
   }
   return false;
+}
+
+// True when the line [begin, end) (no line end, no NUL) holds what set looks
+// for, the needles deciding (the set is exact); skip is a keyword known to be there.
+bool LineHolds(const KeywordSet& set, const char* begin, const char* end, std::size_t skip) {
+  const bool exclude = set.matcher.excludeMode || set.needles.empty();
+  for (std::size_t k = 0; k < set.needles.size(); ++k) {
+    if (k == skip) continue;
+    // Include mode stops at the first keyword missing, exclude mode at the first found.
+    if (LineContains(set, set.needles[k], begin, end) == exclude) return exclude;
+  }
+  return !exclude;
+}
+
+// The line's text: without its LF, and without the CR before it.
+const char* TextEnd(const char* lineBegin, const char* lineEnd) {
+  const char* end = lineEnd - 1;
+  return end > lineBegin && end[-1] == '\r' ? end - 1 : end;
+}
+
+}  // namespace
+
+bool TextHoldsKeywords(const KeywordSet& set, std::string_view text) {
+  if (!set.exact) return LineSelected(set.matcher, text) != set.matcher.excludeMode;
+  const char* begin = text.data();
+  return LineHolds(set, begin, begin + std::min(text.size(), text.find('\0')), set.needles.size());
+}
+
+LineSpan NextLineWithKeywords(const KeywordSet& set, const LineEnds& lineEnds, const char* p,
+                              const char* end) {
+  // Include mode follows the candidates of the rarest keyword, exclude mode
+  // those of every keyword at once. A candidate that proves an occurrence
+  // settles its line: include mode then looks for the other keywords there.
+  const bool exclude = set.matcher.excludeMode || set.needles.empty();
+  const char* floor = p;
+  std::size_t failures = 0;  // candidates that failed since the last line decided
+  while (p < end) {
+    const char* c = exclude ? NextCandidateOfAny(set.findable, p, end)
+                            : NextCandidate(set.needles[set.primary], p, end);
+    if (c == end) break;
+    // Where candidates kept failing, the line is decided as a whole.
+    const bool byLine = !set.exact || failures == kFailuresBeforeLinear;
+    std::size_t found = set.needles.size();  // which keyword stands at c
+    if (!byLine && exclude) {
+      for (std::size_t k = 0; found == set.needles.size() && k < set.findable.size(); ++k) {
+        const Needle& n = set.findable[k];
+        if (end - c >= static_cast<std::ptrdiff_t>(n.want.size()) && NeedleAt(n, c)) found = k;
+      }
+    } else if (!byLine && NeedleAt(set.needles[set.primary], c)) {
+      found = set.primary;
+    }
+    const bool proven = byLine || found != set.needles.size();
+    const char* lineBegin = proven ? LineStartBefore(lineEnds, floor, c) : nullptr;
+    if (!proven || (!byLine && !StartsCharacter(set, lineBegin, c))) {
+      ++failures;
+      p = c + 1;
+      continue;
+    }
+    failures = 0;
+    const char* lineEnd = LineEndAfter(lineEnds, c);
+    p = floor = lineEnd;
+    const char* textEnd = TextEnd(lineBegin, lineEnd);
+    const bool holds =
+        byLine ? TextHoldsKeywords(set, std::string_view(lineBegin, textEnd - lineBegin))
+               : exclude || LineHolds(set, lineBegin, textEnd, set.primary);
+    if (holds) return {lineBegin, lineEnd};
+  }
+  return {end, end};
 }
 
 }  // namespace narvo

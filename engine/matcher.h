@@ -28,46 +28,39 @@ Matcher MakeMatcher(const std::vector<std::string>& terms, bool excludeMode, Enc
 // Keywords are found case-insensitively for ASCII, on character boundaries, before any NUL.
 bool LineSelected(const Matcher& matcher, std::string_view line);
 
-// The same keywords as needles for the buffer scans.
+// The same keywords prepared for searching the lines of a read buffer; what
+// it holds is the matcher's own business.
 struct KeywordSet {
-  std::vector<Needle> needles;   // in keyword order
-  std::size_t primary = 0;       // include mode: the keyword with the fewest candidates
-  std::vector<Needle> findable;  // exclude mode: the keywords a line can hold at all
-  bool excludeMode = false;
-  Encoding encoding = Encoding::ShiftJis;
+  Matcher matcher;                   // the straightforward form, for lines decided as a whole
+  std::vector<Needle> needles;       // in keyword order
+  std::size_t primary = 0;           // include mode: the keyword with the fewest candidates
+  std::vector<Needle> findable;      // exclude mode: the keywords a line can hold at all
   std::array<bool, 256> leadByte{};  // the code page's lead bytes, asked once
   // True when the needles decide occurrences by themselves (lower-casing folds
   // ASCII letters only); false: they only find candidate lines for LineSelected.
   bool exact = true;
 };
 
-// The keyword set for matcher's keywords.
-KeywordSet MakeKeywordSet(const Matcher& matcher);
+// The keyword set for matcher's keywords. loose makes a set that is not exact
+// even where lower-casing folds ASCII letters only, as it must be where it
+// folds more (Windows folds full-width and Greek letters); the tests run both.
+KeywordSet MakeKeywordSet(const Matcher& matcher, bool loose = false);
 
-// Makes MakeKeywordSet build sets that are not exact even where lower-casing
-// folds ASCII letters only, as it must where it folds more (Windows folds
-// full-width and Greek letters); the tests run both kinds.
-void UseLooseKeywordSets(bool loose);
+// A line of a read buffer: [begin, end), end just after its LF.
+struct LineSpan {
+  const char* begin;
+  const char* end;
+};
 
-// True when a character of set's encoding starts at at, inside the line that
-// starts at lineBegin. Shift-JIS: an even number of lead-range bytes stands
-// right before it (back to the line start or the first other byte); UTF-8: at
-// is no continuation byte.
-bool StartsCharacter(const KeywordSet& set, const char* lineBegin, const char* at);
+// The first line of [p, end) that holds what set looks for: every keyword
+// (include mode) or any (exclude mode), on character boundaries; {end, end}
+// when none. [p, end) is whole lines, each ending in LF, free of the bytes the
+// line reader treats specially, with their LFs in lineEnds.
+LineSpan NextLineWithKeywords(const KeywordSet& set, const LineEnds& lineEnds, const char* p,
+                              const char* end);
 
-// Candidates that fail in one line before the line is decided in time linear
-// in its length: checking each candidate costs up to the keyword's length
-// (and the lead bytes before it), which crafted lines and keywords can make
-// quadratic.
-constexpr std::size_t kFailuresBeforeReference = 16;
-
-// LineContains in time linear in the line and the keyword, whatever their
-// repetitions, without the buffer scans.
-bool ContainsInLinearTime(const KeywordSet& set, const Needle& needle, const char* begin,
-                          const char* end);
-
-// True when needle occurs on a character boundary of the line [begin, end),
-// which holds neither a line end nor a NUL (the set is exact).
-bool LineContains(const KeywordSet& set, const Needle& needle, const char* begin, const char* end);
+// True when the text of one line (no line end, NULs allowed) holds what set
+// looks for; keywords are looked for before its first NUL only.
+bool TextHoldsKeywords(const KeywordSet& set, std::string_view text);
 
 }  // namespace narvo

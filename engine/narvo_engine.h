@@ -21,23 +21,35 @@ struct SearchState {
   HelpRequestKind helpKind = HelpRequestKind::NoRequest;
   std::int32_t firstTermIndex = 1;  // first keyword parameter; each counted switch adds 1
   bool readStdin = false;
+  bool namedFile = false;  // /F, without /S
   bool excludeMode = false;
   std::int32_t quoteMode = 0;   // /W: 0 none, 1 both sides, 2 before, 3 after
   std::int32_t copyColumn = 0;  // /C field for the clipboard edition; 0 copies nothing
   std::string targetPath;
+  // A /C or /W value beyond 32 bits: the failure report, once the input is chosen.
+  std::string badNumber;
   std::vector<std::string> terms;  // keywords as typed, wrapped per quoteMode
-  std::string currentLine;
   std::string exeStem;
   std::string usageLine;
-  Encoding lastMatchEncoding = Encoding::ShiftJis;  // data encoding of the last line written
 };
 
-// The process's one search state.
+// The process's one search state: the front end sets the edition, RunSearch the rest.
 SearchState& State();
 
-// Runs the whole search and returns the last line written (empty when none).
+// The switches among the parameters (/S /F /C /V /W, and where the keywords
+// start) as state of edition, read without touching the file system.
+SearchState ReadSwitches(Edition edition);
+
+// What a search gives the front end.
+struct SearchOutcome {
+  // The last line written, without its line end; empty when none (or not kept).
+  std::string lastMatch;
+  Encoding lastMatchEncoding = Encoding::ShiftJis;  // the data encoding it was read in
+};
+
+// Runs the whole search and returns the last line written.
 // Help, the launcher, the three messages and failures end the process inside.
-std::string RunSearch();
+SearchOutcome RunSearch();
 
 // "narvo" or "zanpo" by edition, whatever name the program file has.
 std::string ProgramBaseName();

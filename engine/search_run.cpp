@@ -30,14 +30,6 @@ constexpr const char* kNoKeyword =
 // The run's state; RunSearch fills it once and never resets it.
 SearchState searchState;
 
-// The value of a digits-only /C or /W parameter; anything larger than a
-// signed 32-bit number ends in the failure report.
-std::int32_t SwitchNumber(const std::string& value) {
-  std::int32_t n = 0;
-  if (!ParseDecimal(value, &n)) FailConversion(value);
-  return n;
-}
-
 std::string Quoted(const std::string& keyword, std::int32_t quoteMode) {
   switch (quoteMode) {
     case 1:
@@ -89,13 +81,57 @@ void EndWithMessage(const char* text) {
   platform::ExitProcess(0);
 }
 
-std::string RunSearch() {
-  SearchState& s = searchState;
+SearchState ReadSwitches(Edition edition) {
+  SearchState s;
+  s.edition = edition;
+  // A number too large for 32 bits is reported after the input is chosen, as
+  // its messages come first.
+  const auto number = [&s](const std::string& value) {
+    std::int32_t n = 0;
+    if (!ParseDecimal(value, &n) && s.badNumber.empty()) s.badNumber = value;
+    return n;
+  };
+  if (FindSwitch('S') != 0) {
+    s.firstTermIndex += 1;
+    s.readStdin = true;
+  } else if (const int f = FindSwitch('F')) {
+    s.namedFile = true;
+    s.targetPath = SwitchValue(f);
+    s.firstTermIndex += 1;
+  }
+  if (edition == Edition::Clipboard) {
+    s.copyColumn = 3;
+    if (const int c = FindSwitch('C')) {
+      s.firstTermIndex += 1;
+      const std::string v = SwitchValue(c);
+      if (IsAllDigits(v)) s.copyColumn = number(v);
+    }
+  }
+  if (FindSwitch('V') != 0) {
+    s.excludeMode = true;
+    s.firstTermIndex += 1;
+  }
+  if (const int w = FindSwitch('W')) {
+    s.firstTermIndex += 1;
+    const std::string v = SwitchValue(w);
+    if (IsAllDigits(v)) {
+      const std::int32_t n = number(v);
+      s.quoteMode = n >= 1 && n <= 3 ? n : 0;
+    } else {
+      s.quoteMode = v.empty() ? 1 : 0;
+    }
+  }
+  for (int i = s.firstTermIndex; i <= ParamCount(); ++i)
+    s.terms.push_back(Quoted(Param(i), s.quoteMode));
+  return s;
+}
+
+SearchOutcome RunSearch() {
   SetConsoleEncoding(platform::ConsoleIsUtf8() ? Encoding::Utf8 : Encoding::ShiftJis);
   LoadParameters();
 
-  s.helpKind = ClassifyHelpRequest();
-  switch (s.helpKind) {
+  searchState.helpKind = ClassifyHelpRequest();
+  switch (searchState.helpKind) {
     case HelpRequestKind::HelpWord:
     case HelpRequestKind::ShortSwitch:
     case HelpRequestKind::LongSwitch:
@@ -104,64 +140,32 @@ std::string RunSearch() {
     default:
       break;
   }
-
   if (const int u = FindSwitch('U')) OpenRelatedPage(LowerCase(SwitchValue(u), ConsoleEncoding()));
 
-  if (FindSwitch('S') != 0) {
-    s.firstTermIndex += 1;
-    s.readStdin = true;
-  } else if (const int f = FindSwitch('F')) {
-    s.targetPath = SwitchValue(f);
-    if (!platform::FileExists(s.targetPath, nullptr)) EndWithMessage(kFileNotFound);
-    s.firstTermIndex += 1;
-  } else {
+  SearchState& s = searchState;
+  const HelpRequestKind help = s.helpKind;
+  s = ReadSwitches(s.edition);
+  s.helpKind = help;
+  if (s.namedFile && !platform::FileExists(s.targetPath, nullptr)) EndWithMessage(kFileNotFound);
+  if (!s.readStdin && !s.namedFile) {
     s.targetPath = DefaultTargetFile();
     if (s.targetPath.empty()) EndWithMessage(kNoDefaultFile);
   }
-
-  if (s.edition == Edition::Clipboard) {
-    s.copyColumn = 3;
-    if (const int c = FindSwitch('C')) {
-      s.firstTermIndex += 1;
-      const std::string v = SwitchValue(c);
-      if (IsAllDigits(v)) s.copyColumn = SwitchNumber(v);
-    }
-  }
-
-  if (FindSwitch('V') != 0) {
-    s.excludeMode = true;
-    s.firstTermIndex += 1;
-  }
-
-  if (const int w = FindSwitch('W')) {
-    s.firstTermIndex += 1;
-    const std::string v = SwitchValue(w);
-    if (IsAllDigits(v)) {
-      const std::int32_t n = SwitchNumber(v);
-      s.quoteMode = n >= 1 && n <= 3 ? n : 0;
-    } else {
-      s.quoteMode = v.empty() ? 1 : 0;
-    }
-  }
-
+  if (!s.badNumber.empty()) FailConversion(s.badNumber);
   if (s.firstTermIndex > ParamCount()) EndWithMessage(kNoKeyword);
 
-  for (int i = s.firstTermIndex; i <= ParamCount(); ++i) {
-    s.terms.push_back(Quoted(Param(i), s.quoteMode));
-  }
-
-  std::string lastMatch;
+  SearchOutcome outcome;
   if (s.readStdin) {
-    lastMatch = SearchInput(platform::StandardInput());
+    outcome = SearchInput(platform::StandardInput(), s);
   } else {
     platform::Input input;
     platform::IoError error;
     if (!platform::OpenInput(s.targetPath, &input, &error)) FailIo(error);
-    lastMatch = SearchInput(input);
+    outcome = SearchInput(input, s);
     platform::CloseInput(&input);
   }
   FlushOutput();
-  return lastMatch;
+  return outcome;
 }
 
 }  // namespace narvo

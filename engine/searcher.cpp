@@ -82,7 +82,7 @@ struct Search {
 };
 
 void PrepareKeywords(Search* s) {
-  s->keys = MakeKeywordSet(s->data.matcher);
+  s->keys = MakeKeywordSet(s->data.matcher, s->setup->looseKeywordSets);
   s->printer.toUtf8 = WrittenInUtf8(*s->setup, s->data);
 }
 
@@ -128,117 +128,22 @@ const char* TextEnd(const char* lineBegin, const char* lineEnd) {
   return end > lineBegin && end[-1] == '\r' ? end - 1 : end;
 }
 
-// True when the text of one line (no line end in it, NULs allowed) is selected.
+// True when the text of one line (no line end, NULs allowed) is selected.
 bool TextSelected(const Search* s, std::string_view text) {
-  const KeywordSet& keys = s->keys;
-  if (!keys.exact) return LineSelected(s->data.matcher, text);
-  // Keywords are looked for before the first NUL only.
-  const char* begin = text.data();
-  const char* end = begin + std::min(text.size(), text.find('\0'));
-  if (keys.excludeMode || keys.needles.empty()) {
-    for (const Needle& n : keys.findable) {
-      if (LineContains(keys, n, begin, end)) return false;
-    }
-    return true;
-  }
-  for (const Needle& n : keys.needles) {
-    if (!LineContains(keys, n, begin, end)) return false;
-  }
-  return true;
+  return TextHoldsKeywords(s->keys, text) != s->setup->excludeMode;
 }
 
-// True when the line [lineBegin, lineEnd) is selected, decided as a whole.
-bool SelectedByLine(const Search* s, const char* lineBegin, const char* lineEnd) {
-  return TextSelected(s, std::string_view(lineBegin, TextEnd(lineBegin, lineEnd) - lineBegin));
-}
-
-// Include mode over whole clean lines: each candidate of the rarest keyword
-// that proves an occurrence settles its line, whose other keywords are then
-// looked for in that line only.
-void SearchIncluding(Search* s, const char* p, const char* end, bool bareLf) {
-  const Needle& first = s->keys.needles[s->keys.primary];
-  const bool exact = s->keys.exact;
-  const char* floor = p;
-  std::size_t failures = 0;  // candidates that failed since the last line decided
+// Whole clean lines [p, end): include mode writes the lines that hold the
+// keywords, exclude mode the stretches between them.
+void SearchCleanLines(Search* s, const char* p, const char* end, bool bareLf) {
   while (p < end) {
-    const char* c = NextCandidate(first, p, end);
-    if (c == end) return;
-    const bool overworked = failures == kFailuresBeforeReference;
-    if (exact && !overworked && !NeedleAt(first, c)) {
-      ++failures;
-      p = c + 1;
-      continue;
+    const LineSpan line = NextLineWithKeywords(s->keys, s->lineEnds, p, end);
+    if (s->setup->excludeMode) {
+      Select(s, p, line.begin, bareLf);
+    } else if (line.begin != end) {
+      Select(s, line.begin, line.end, bareLf);
     }
-    const char* lineBegin = LineStartBefore(s->lineEnds, floor, c);
-    floor = lineBegin;
-    if (exact && !overworked && !StartsCharacter(s->keys, lineBegin, c)) {
-      ++failures;
-      p = c + 1;
-      continue;
-    }
-    failures = 0;
-    const char* lineEnd = LineEndAfter(s->lineEnds, c);
-    p = floor = lineEnd;
-    if (!exact || overworked) {
-      // Decided as a whole: also where candidates kept failing, in time linear in the line.
-      if (SelectedByLine(s, lineBegin, lineEnd)) Select(s, lineBegin, lineEnd, bareLf);
-      continue;
-    }
-    const char* textEnd = TextEnd(lineBegin, lineEnd);
-    bool all = true;
-    for (std::size_t k = 0; all && k < s->keys.needles.size(); ++k) {
-      if (k != s->keys.primary) all = LineContains(s->keys, s->keys.needles[k], lineBegin, textEnd);
-    }
-    if (all) Select(s, lineBegin, lineEnd, bareLf);
-  }
-}
-
-// Exclude mode over whole clean lines: one pass for all keywords; the lines
-// between two lines with an occurrence go out as one stretch.
-void SearchExcluding(Search* s, const char* p, const char* end, bool bareLf) {
-  const std::vector<Needle>& needles = s->keys.findable;
-  const bool exact = s->keys.exact;
-  const char* floor = p;
-  const char* kept = p;      // start of the lines not yet excluded
-  std::size_t failures = 0;  // candidates that failed since the last line decided
-  while (p < end) {
-    const char* c = NextCandidateOfAny(needles, p, end);
-    if (c == end) break;
-    // Where candidates kept failing, the line is decided as a whole.
-    const bool byLine = !exact || failures == kFailuresBeforeReference;
-    bool found = byLine;
-    for (std::size_t k = 0; !found && k < needles.size(); ++k) {
-      const Needle& n = needles[k];
-      found = end - c >= static_cast<std::ptrdiff_t>(n.want.size()) && NeedleAt(n, c);
-    }
-    if (!found) {
-      ++failures;
-      p = c + 1;
-      continue;
-    }
-    const char* lineBegin = LineStartBefore(s->lineEnds, floor, c);
-    floor = lineBegin;
-    if (!byLine && !StartsCharacter(s->keys, lineBegin, c)) {
-      ++failures;
-      p = c + 1;
-      continue;
-    }
-    failures = 0;
-    const char* lineEnd = LineEndAfter(s->lineEnds, c);
-    p = floor = lineEnd;
-    if (byLine && SelectedByLine(s, lineBegin, lineEnd)) continue;
-    Select(s, kept, lineBegin, bareLf);
-    kept = lineEnd;
-  }
-  Select(s, kept, end, bareLf);
-}
-
-void SearchCleanLines(Search* s, const char* begin, const char* end, bool bareLf) {
-  if (begin == end) return;
-  if (s->keys.excludeMode || s->keys.needles.empty()) {
-    SearchExcluding(s, begin, end, bareLf);
-  } else {
-    SearchIncluding(s, begin, end, bareLf);
+    p = line.end;
   }
 }
 
@@ -548,8 +453,7 @@ SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& r
   return outcome;
 }
 
-std::string SearchInput(const platform::Input& input) {
-  SearchState& state = State();
+SearchOutcome SearchInput(const platform::Input& input, const SearchState& state) {
   SearchSetup setup;
   setup.terms = state.terms;
   setup.excludeMode = state.excludeMode;
@@ -568,10 +472,8 @@ std::string SearchInput(const platform::Input& input) {
       return n;
     };
   }
-  SearchOutcome outcome = SearchStream(
-      setup, read, nullptr, [](std::span<const std::string_view> pieces) { WritePieces(pieces); });
-  state.lastMatchEncoding = outcome.lastMatchEncoding;
-  return std::move(outcome.lastMatch);
+  return SearchStream(setup, read, nullptr,
+                      [](std::span<const std::string_view> pieces) { WritePieces(pieces); });
 }
 
 }  // namespace narvo

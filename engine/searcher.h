@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/narvo_engine.h"
 #include "engine/printer.h"
 #include "helpers/line_reader.h"
 #include "helpers/text.h"
@@ -25,13 +26,9 @@ struct SearchSetup {
   // Lines longer than this are searched on their own, without the LF bits of
   // the buffer scans (an eighth of their size); the rest in pieces of at most this.
   std::size_t longLine = 1 << 22;
-};
-
-// The outcome of a search.
-struct SearchOutcome {
-  // The last line written, without its line end; empty when none (or not kept).
-  std::string lastMatch;
-  Encoding lastMatchEncoding = Encoding::ShiftJis;  // the data encoding it was read in
+  // The tests: keyword sets that only narrow the search, as where lower-casing
+  // folds more than ASCII letters, also where the exact ones would do.
+  bool looseKeywordSets = false;
 };
 
 // Searches the input read delivers and writes the selected lines to pieces
@@ -43,8 +40,8 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
 SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& read,
                                  const ByteSink& sink);
 
-// Searches input with the run's keywords and modes, writes to standard output,
-// records the last line's data encoding in State() and returns the last line.
-std::string SearchInput(const platform::Input& input);
+// Searches input with the keywords and modes of state, writes to standard
+// output, and gives the last line written where the edition wants it.
+SearchOutcome SearchInput(const platform::Input& input, const SearchState& state);
 
 }  // namespace narvo

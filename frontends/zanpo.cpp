@@ -11,8 +11,8 @@ int main(int argc, char** argv) {
   platform::Init(argc, argv);
   narvo::State().edition = narvo::Edition::Clipboard;
   try {
-    const std::string lastMatch = narvo::RunSearch();
-    narvo::CopyFieldToClipboard(lastMatch);
+    const narvo::SearchOutcome outcome = narvo::RunSearch();
+    narvo::CopyFieldToClipboard(outcome, narvo::State().copyColumn);
   } catch (const std::bad_alloc&) {
     // A line too long for memory: the buffers are released by now, so the report fits.
     narvo::FailOutOfMemory();

@@ -88,23 +88,34 @@ std::vector<std::size_t> Borders(std::string_view needle) {
   return border;
 }
 
-std::size_t Position(std::string_view needle, std::string_view haystack, Encoding encoding) {
+namespace {
+
+// Every occurrence in turn (Knuth-Morris-Pratt), each checked for starting a
+// character, which a walk over the characters kept level with the occurrences
+// tells: linear in both lengths, whatever their repetitions. Folding, a
+// second walk kept level with the reading tells which bytes are characters of
+// their own (in UTF-8 every ASCII byte is).
+std::size_t BoundaryPosition(std::string_view needle, std::string_view haystack, Encoding encoding,
+                             bool foldAscii) {
   needle = needle.substr(0, needle.find('\0'));
   haystack = haystack.substr(0, haystack.find('\0'));
   if (needle.empty() || haystack.size() < needle.size()) return 0;
-  // Every occurrence in turn (Knuth-Morris-Pratt), each checked for starting a
-  // character, which a walk over the characters kept level with the
-  // occurrences tells: linear in both lengths, whatever their repetitions.
   const std::vector<std::size_t> border = Borders(needle);
-  std::size_t walk = 0;  // a character start
+  const bool utf8 = encoding == Encoding::Utf8;
+  std::size_t walk = 0, foldWalk = 0;  // character starts
   for (std::size_t i = 0, k = 0; i < haystack.size(); ++i) {
-    while (k > 0 && haystack[i] != needle[k])
+    char c = haystack[i];
+    if (foldAscii && (utf8 || i == foldWalk)) {
+      if (!utf8) foldWalk += CharLength(haystack, i, Encoding::ShiftJis);
+      c = AsciiLower(c);
+    }
+    while (k > 0 && c != needle[k])
       k = border[k];
-    if (haystack[i] == needle[k]) ++k;
+    if (c == needle[k]) ++k;
     if (k < needle.size()) continue;
     const std::size_t at = i + 1 - needle.size();
     k = border[k];
-    if (encoding == Encoding::Utf8) {
+    if (utf8) {
       if (!IsUtf8Continuation(static_cast<unsigned char>(haystack[at]))) return at + 1;
       continue;
     }
@@ -113,6 +124,17 @@ std::size_t Position(std::string_view needle, std::string_view haystack, Encodin
     if (walk == at) return at + 1;
   }
   return 0;
+}
+
+}  // namespace
+
+std::size_t Position(std::string_view needle, std::string_view haystack, Encoding encoding) {
+  return BoundaryPosition(needle, haystack, encoding, false);
+}
+
+std::size_t PositionFoldingAscii(std::string_view needle, std::string_view haystack,
+                                 Encoding encoding) {
+  return BoundaryPosition(needle, haystack, encoding, true);
 }
 
 std::string FileName(std::string_view path) {

@@ -51,6 +51,11 @@ std::string LowerCase(std::string_view text, Encoding encoding);
 // 0 when there is none or either is empty.
 std::size_t Position(std::string_view needle, std::string_view haystack, Encoding encoding);
 
+// Position of needle (lower-cased) in haystack as lower-casing that folds
+// ASCII letters only would make it, folding as it reads instead of copying.
+std::size_t PositionFoldingAscii(std::string_view needle, std::string_view haystack,
+                                 Encoding encoding);
+
 // For each prefix of needle (by length), the length of its longest proper
 // prefix that is also its suffix: the table of the Knuth-Morris-Pratt search.
 std::vector<std::size_t> Borders(std::string_view needle);

@@ -58,12 +58,12 @@ TEST(KeywordSet, FindsWhatTheCharacterBoundarySearchFinds) {
     SCOPED_TRACE(c.keyword + " in " + c.line);
     const Matcher matcher = MakeMatcher({c.keyword}, false, c.encoding);
     EXPECT_EQ(LineSelected(matcher, c.line), c.found);
-    const KeywordSet set = MakeKeywordSet(matcher);
-    const char* const begin = c.line.data();
-    EXPECT_EQ(LineContains(set, set.needles[0], begin, begin + c.line.size()), c.found);
-    // Needles that only narrow the search (Windows) leave the deciding to LineSelected.
-    if (set.exact) {
-      EXPECT_EQ(ContainsInLinearTime(set, set.needles[0], begin, begin + c.line.size()), c.found);
+    for (bool loose : {false, true}) {
+      EXPECT_EQ(TextHoldsKeywords(MakeKeywordSet(matcher, loose), c.line), c.found);
+    }
+    // Where lower-casing folds more than ASCII letters (Windows), only the matcher decides.
+    if (MakeKeywordSet(matcher).exact) {
+      EXPECT_EQ(PositionFoldingAscii(matcher.lowerTerms[0], c.line, c.encoding) != 0, c.found);
     }
   }
 }
@@ -86,11 +86,9 @@ TEST(KeywordSet, DecidesInLinearTimeWhatTheCandidatesDecide) {
   for (const LineCase& c : crafted) {
     const Matcher matcher = MakeMatcher({c.keyword}, false, c.encoding);
     EXPECT_EQ(LineSelected(matcher, c.line), c.found);
-    const KeywordSet set = MakeKeywordSet(matcher);
-    if (!set.exact) continue;  // needles that only narrow the search (Windows)
-    const char* const begin = c.line.data();
-    EXPECT_EQ(LineContains(set, set.needles[0], begin, begin + c.line.size()), c.found);
-    EXPECT_EQ(ContainsInLinearTime(set, set.needles[0], begin, begin + c.line.size()), c.found);
+    EXPECT_EQ(TextHoldsKeywords(MakeKeywordSet(matcher), c.line), c.found);
+    if (!MakeKeywordSet(matcher).exact) continue;
+    EXPECT_EQ(PositionFoldingAscii(matcher.lowerTerms[0], c.line, c.encoding) != 0, c.found);
   }
   const std::string alphabet = "aAbB\x81\x83\x8d\xe3\x41\x61\x5c\xe9\x98\xaa,"s;
   std::uint32_t seed = 7;
@@ -106,10 +104,8 @@ TEST(KeywordSet, DecidesInLinearTimeWhatTheCandidatesDecide) {
       keyword += alphabet[pick(alphabet.size())];
     const Encoding encoding = round % 2 ? Encoding::Utf8 : Encoding::ShiftJis;
     const Matcher matcher = MakeMatcher({keyword}, false, encoding);
-    const KeywordSet set = MakeKeywordSet(matcher);
-    if (!set.exact) continue;
-    const char* const begin = line.data();
-    ASSERT_EQ(ContainsInLinearTime(set, set.needles[0], begin, begin + line.size()),
+    if (!MakeKeywordSet(matcher).exact) continue;
+    ASSERT_EQ(PositionFoldingAscii(matcher.lowerTerms[0], line, encoding) != 0,
               LineSelected(matcher, line))
         << testing::PrintToString(keyword) << " in " << testing::PrintToString(line);
   }
