@@ -27,8 +27,6 @@ struct SearchState {
   std::string targetPath;
   std::vector<std::string> terms;  // keywords as typed, wrapped per quoteMode
   std::string currentLine;
-  std::string exeStem;
-  std::string usageLine;
   Encoding lastMatchEncoding = Encoding::ShiftJis;  // data encoding of the last line written
 };
 
@@ -46,8 +44,8 @@ std::string ProgramBaseName();
 // the current folder, then beside the program, then KEN_ALL.CSV beside it.
 std::string DefaultTargetFile();
 
-// Writes the short, long or minimal help screen for State().helpKind and exits with status 0.
-[[noreturn]] void ShowHelpScreen();
+// Writes the short, long or minimal help screen for kind in edition's form and exits with status 0.
+[[noreturn]] void ShowHelpScreen(HelpRequestKind kind, Edition edition);
 
 // Hands the address named by keyword (lower-cased /U value) to the platform and exits with status
 // 0.

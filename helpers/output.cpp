@@ -87,4 +87,12 @@ std::string ConsoleText(std::string_view shiftJisText) {
   return converted;
 }
 
+std::string ConsoleText(std::string_view shiftJisText, std::string_view value) {
+  std::string text = ConsoleText(shiftJisText);
+  // '%' is never part of a Shift-JIS character, so the first one is the mark.
+  const std::size_t mark = text.find("%s");
+  if (mark != std::string::npos) text.replace(mark, 2, value);
+  return text;
+}
+
 }  // namespace narvo
