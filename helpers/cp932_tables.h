@@ -8,19 +8,18 @@
 namespace narvo::cp932 {
 
 constexpr int kFirstTrail = 0x40, kLastTrail = 0xFC;
-constexpr int kTrails = kLastTrail - kFirstTrail + 1;
 constexpr int kRows = 60;  // the lead bytes 0x81-0x9F and 0xE0-0xFC
 
 // Per byte, the character it is alone: up to three UTF-8 bytes in the entry's
 // low bytes, their count in its top byte; a byte that does not decode stands for itself.
 extern const std::uint32_t kSingle[256];
 
-// Per lead byte its row of kPairs plus 1; 0 for the other bytes.
+// Per lead byte its row of kPairs (1 to kRows); 0 for the other bytes.
 extern const std::uint8_t kRowOfLead[256];
 
-// Per lead/trail pair, at (row - 1) * kTrails + trail - kFirstTrail: its
-// character as in kSingle, or 0 where the pair does not decode.
-extern const std::uint32_t kPairs[kRows * kTrails];
+// Per lead/trail pair, at row * 256 + trail: its character as in kSingle, or
+// 0 where the pair does not decode, as in row 0 and at bytes that are no trail byte.
+extern const std::uint32_t kPairs[(kRows + 1) * 256];
 
 // A character's UTF-8 bytes as one number (E3 81 82 as 0xE38182) and its CP932 code.
 struct FromUtf8 {

@@ -1,8 +1,13 @@
 #include "helpers/encoding.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#endif
 
 #include "helpers/cp932_tables.h"
 
@@ -96,64 +101,177 @@ std::vector<std::string> KeywordsForData(const std::vector<std::string>& typed, 
   return keywords;
 }
 
+namespace {
+
+// Stores a table entry's UTF-8 bytes at o (four bytes written, the count kept)
+// and returns the end of them.
+inline unsigned char* PutEntry(unsigned char* o, std::uint32_t entry) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(o, &entry, 4);
+  } else {
+    const unsigned char bytes[4] = {static_cast<unsigned char>(entry),
+                                    static_cast<unsigned char>(entry >> 8),
+                                    static_cast<unsigned char>(entry >> 16), 0};
+    std::memcpy(o, bytes, 4);
+  }
+  return o + (entry >> 24);
+}
+
+// What each byte of 64 is, one bit per byte.
+struct Kinds {
+  std::uint64_t ascii;  // below 0x80
+  std::uint64_t kana;   // half-width katakana, A1-DF (never a lead byte)
+};
+
+// Sixteen bytes copied.
+inline void Copy16(const unsigned char* from, unsigned char* to) {
+  std::memcpy(to, from, 16);
+}
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+// True (0xFF) per byte of v in [low, high], bytes taken as unsigned.
+inline __m128i InRange(__m128i v, int low, int high) {
+  const __m128i x = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(0x80)));
+  return _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(static_cast<char>(low - 0x81))),
+                       _mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(high - 0x7F))));
+}
+
+inline Kinds KindsOf(const unsigned char* p) {
+  Kinds k{0, 0};
+  for (int i = 0; i < 4; ++i) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    const auto bits = [](__m128i m) {
+      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m)));
+    };
+    k.ascii |= (~bits(v) & 0xFFFF) << (16 * i);
+    k.kana |= bits(InRange(v, 0xA1, 0xDF)) << (16 * i);
+  }
+  return k;
+}
+
+// Sixteen half-width katakana (A1-DF) at p as UTF-8 at o (EF BD A1-BF, EF
+// BE 80-9F): 48 bytes, two more written.
+inline void PutKana(const unsigned char* p, unsigned char* o) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i upper = InRange(v, 0xC0, 0xDF);  // 0xFF where the second byte is BE
+  const __m128i second = _mm_sub_epi8(_mm_set1_epi8(static_cast<char>(0xBD)), upper);
+  const __m128i third =
+      _mm_add_epi8(v, _mm_and_si128(upper, _mm_set1_epi8(static_cast<char>(0xC0))));
+  const __m128i ef = _mm_set1_epi8(static_cast<char>(0xEF));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i lead2[2] = {_mm_unpacklo_epi8(ef, second), _mm_unpackhi_epi8(ef, second)};
+  const __m128i rest2[2] = {_mm_unpacklo_epi8(third, zero), _mm_unpackhi_epi8(third, zero)};
+  // Two characters (EF xx yy 00 each) per 64 bits, closed up to six bytes.
+  const __m128i low = _mm_set1_epi64x(0xFFFFFF);
+  const __m128i highPart = _mm_set1_epi64x(0xFFFFFF000000);
+  for (int h = 0; h < 2; ++h) {
+    const __m128i words[2] = {_mm_unpacklo_epi16(lead2[h], rest2[h]),
+                              _mm_unpackhi_epi16(lead2[h], rest2[h])};
+    for (int w = 0; w < 2; ++w) {
+      const __m128i packed = _mm_or_si128(_mm_and_si128(words[w], low),
+                                          _mm_and_si128(_mm_srli_epi64(words[w], 8), highPart));
+      unsigned char* const at = o + 24 * h + 12 * w;
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(at), packed);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(at + 6), _mm_unpackhi_epi64(packed, packed));
+    }
+  }
+}
+#else
+inline Kinds KindsOf(const unsigned char* p) {
+  Kinds k{0, 0};
+  for (int i = 0; i < 64; ++i) {
+    const std::uint64_t bit = std::uint64_t{1} << i;
+    if (p[i] < 0x80) k.ascii |= bit;
+    if (p[i] >= 0xA1 && p[i] <= 0xDF) k.kana |= bit;
+  }
+  return k;
+}
+
+inline void PutKana(const unsigned char* p, unsigned char* o) {
+  for (int k = 0; k < 16; ++k)
+    PutEntry(o + 3 * k, cp932::kSingle[p[k]]);
+}
+#endif
+
+// The length of the run of set bits in mask from bit `at` on (at < 64).
+inline int RunAt(std::uint64_t mask, int at) {
+  return std::countr_one(mask >> at);
+}
+
+}  // namespace
+
 char* ShiftJisToUtf8At(std::string_view text, std::size_t limit, char* out, std::size_t* used) {
   const auto* const begin = reinterpret_cast<const unsigned char*>(text.data());
   const unsigned char* p = begin;
   const unsigned char* const stop = begin + limit;
   const unsigned char* const end = begin + text.size();
   auto* o = reinterpret_cast<unsigned char*>(out);
+  // Postal-code lines change between ASCII, half-width katakana and kanji a
+  // dozen times each. Each 64 bytes are classified at once; runs of each kind
+  // are then found in the bits, without waiting for the bytes: ASCII copied
+  // as it is, katakana computed sixteen at a time, pairs by the table.
+  while (end - p >= 128 && stop - p >= 64) {
+    const unsigned char* const chunk = p;
+    const Kinds kinds = KindsOf(chunk);
+    int at = 0;
+    while (at < 64) {
+      if (const int n = RunAt(kinds.ascii, at)) {
+        for (int k = 0; k < n; k += 16)
+          Copy16(chunk + at + k, o + k);
+        o += n;
+        at += n;
+        if (at >= 64) break;
+      }
+      if (const int n = RunAt(kinds.kana, at)) {
+        for (int k = 0; k < n; k += 16)
+          PutKana(chunk + at + k, o + 3 * k);
+        o += 3 * n;
+        at += n;
+        continue;
+      }
+      // Pairs while they decode (a byte that is no lead byte finds 0 in row
+      // 0), then a byte alone (as itself where it does not decode). A pair
+      // may end one byte after the chunk.
+      const int from = at;
+      while (at < 64) {
+        const std::uint32_t u = cp932::kPairs[cp932::kRowOfLead[chunk[at]] * 256 + chunk[at + 1]];
+        if (u == 0) break;
+        o = PutEntry(o, u);
+        at += 2;
+      }
+      if (at == from) {
+        o = PutEntry(o, cp932::kSingle[chunk[at]]);
+        ++at;
+      }
+    }
+    p = chunk + at;
+  }
+  // The rest a character at a time.
   while (p < stop) {
-    // Eight ASCII bytes at a time where they are.
-    std::uint64_t word;
-    if (stop - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080u) == 0)) {
-      std::memcpy(o, p, 8);
-      o += 8;
-      p += 8;
-      continue;
-    }
-    const unsigned char c = *p;
-    if (c < 0x80) {
-      *o++ = c;
-      ++p;
-      continue;
-    }
-    std::uint32_t entry = 0;
-    const int row = cp932::kRowOfLead[c];
-    if (row != 0 && end - p >= 2 && p[1] >= cp932::kFirstTrail && p[1] <= cp932::kLastTrail) {
-      entry = cp932::kPairs[(row - 1) * cp932::kTrails + p[1] - cp932::kFirstTrail];
-    }
-    if (entry != 0) {
+    const std::uint32_t u = end - p >= 2 ? cp932::kPairs[cp932::kRowOfLead[p[0]] * 256 + p[1]] : 0;
+    if (u != 0) {
+      o = PutEntry(o, u);
       p += 2;
     } else {
-      entry = cp932::kSingle[c];
+      o = PutEntry(o, cp932::kSingle[*p]);
       ++p;
     }
-    // Four bytes stored, as many kept as the entry has.
-    const unsigned char bytes[4] = {static_cast<unsigned char>(entry),
-                                    static_cast<unsigned char>(entry >> 8),
-                                    static_cast<unsigned char>(entry >> 16), 0};
-    std::memcpy(o, bytes, 4);
-    o += entry >> 24;
   }
   *used = static_cast<std::size_t>(p - begin);
   return reinterpret_cast<char*>(o);
 }
 
-void AppendShiftJisAsUtf8(std::string_view text, std::string* out) {
-  // A slice at a time through a small buffer, so out grows by what is written only.
+std::string ShiftJisToUtf8(std::string_view text) {
+  // A slice at a time through a small buffer, so the result grows by what is written only.
   constexpr std::size_t kSlice = 4096;
   char buffer[Utf8Room(kSlice)];
+  std::string out;
   while (!text.empty()) {
     std::size_t used;
     const char* written = ShiftJisToUtf8At(text, std::min(text.size(), kSlice), buffer, &used);
-    out->append(buffer, static_cast<std::size_t>(written - buffer));
+    out.append(buffer, static_cast<std::size_t>(written - buffer));
     text.remove_prefix(used);
   }
-}
-
-std::string ShiftJisToUtf8(std::string_view text) {
-  std::string out;
-  AppendShiftJisAsUtf8(text, &out);
   return out;
 }
 

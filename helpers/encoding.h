@@ -36,7 +36,7 @@ std::vector<std::string> KeywordsForData(const std::vector<std::string>& typed, 
 
 // Room ShiftJisToUtf8At needs for up to `bytes` bytes of Shift-JIS.
 constexpr std::size_t Utf8Room(std::size_t bytes) {
-  return 3 * bytes + 16;
+  return 3 * bytes + 64;
 }
 
 // Converts the Shift-JIS characters that start in the first `limit` bytes of
@@ -47,8 +47,5 @@ char* ShiftJisToUtf8At(std::string_view text, std::size_t limit, char* out, std:
 
 // Shift-JIS text in UTF-8, bytes that do not decode kept as they are.
 std::string ShiftJisToUtf8(std::string_view text);
-
-// The same appended to out.
-void AppendShiftJisAsUtf8(std::string_view text, std::string* out);
 
 }  // namespace narvo

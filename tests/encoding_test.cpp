@@ -117,7 +117,7 @@ bool ByIconv(iconv_t cd, std::string_view text, bool keepInvalid, std::string* o
 }
 
 // Every byte alone and every byte before every other, and random text from an
-// alphabet of lead bytes, trail bytes of every kind and line ends.
+// alphabet of lead bytes, trail bytes of every kind and line ends, alone or in runs.
 TEST(Cp932Tables, DecodeAsTheBuildHostsIconvDoes) {
   const iconv_t cd = iconv_open("UTF-8", "CP932");
   ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
@@ -132,15 +132,30 @@ TEST(Cp932Tables, DecodeAsTheBuildHostsIconvDoes) {
       ASSERT_EQ(ShiftJisToUtf8(two), expected) << testing::PrintToString(two);
     }
   }
+  // Runs of each kind, long and short, so that the converter's blocks start
+  // and end anywhere in them.
   const std::string alphabet =
       "\x81\x82\x83\x85\x88\x9f\xa0\xa1\xdf\xe0\xea\xeb\xef\xf0\xfa\xfc"
       "\xfd\xff\x40\x5c\x7e\x7f\x80\xa0\x61Z\r\n\x00,1"s;
+  const std::string runs[] = {"a",        "\",\"",           "\xb1", "\xdf\xa1\xc0\xbf",
+                              "\x8c\xa7", "\x91\xe5\x83\x5c"};
   std::uint32_t seed = 12345;
+  const auto next = [&seed](std::size_t n) {
+    seed = seed * 1103515245 + 12345;
+    return (seed >> 16) % n;
+  };
   for (int round = 0; round < 4000; ++round) {
     std::string text;
-    for (int k = 0; k < round % 80; ++k) {
-      seed = seed * 1103515245 + 12345;
-      text += alphabet[(seed >> 16) % alphabet.size()];
+    const int pieces = round % 80;
+    for (int k = 0; k < pieces; ++k) {
+      if (round % 2 == 0) {
+        text += alphabet[next(alphabet.size())];
+      } else {
+        const std::string& run = runs[next(std::size(runs))];
+        for (std::size_t n = 1 + next(40); n > 0; --n)
+          text += run;
+        if (next(4) == 0) text += alphabet[next(alphabet.size())];
+      }
     }
     ASSERT_TRUE(ByIconv(cd, text, true, &expected));
     ASSERT_EQ(ShiftJisToUtf8(text), expected) << testing::PrintToString(text);
