@@ -120,7 +120,12 @@ bool ByIconv(iconv_t cd, std::string_view text, bool keepInvalid, std::string* o
 // alphabet of lead bytes, trail bytes of every kind and line ends, alone or in runs.
 TEST(Cp932Tables, DecodeAsTheBuildHostsIconvDoes) {
   const iconv_t cd = iconv_open("UTF-8", "CP932");
-  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    // A cross build's tests run on a system whose iconv may lack CP932 (no
+    // converter modules under an emulator); the tables came from the build
+    // machine's, which the build has checked.
+    GTEST_SKIP() << "this system's iconv has no CP932 converter";
+  }
   std::string expected;
   for (int first = 0; first < 256; ++first) {
     const std::string one(1, static_cast<char>(first));
@@ -167,7 +172,9 @@ TEST(Cp932Tables, DecodeAsTheBuildHostsIconvDoes) {
 // written as an ASCII byte counts as one CP932 lacks.
 TEST(Cp932Tables, EncodeAsTheBuildHostsIconvDoes) {
   const iconv_t cd = iconv_open("CP932", "UTF-8");
-  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    GTEST_SKIP() << "this system's iconv has no CP932 converter";
+  }
   for (std::uint32_t u = 0x80; u <= 0xFFFF; ++u) {
     if (u >= 0xD800 && u <= 0xDFFF) continue;
     std::string utf8;
