@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Benchmark: narvo against GNU grep (C and Shift-JIS locales) and ripgrep on KEN_ALL.CSV (12 MB)
-# and on a ~1 GiB concatenation of it. See bench/README.md.
+# Benchmark: narvo (native mode, and a UTF-8 console on the Shift-JIS file and on a UTF-8 copy)
+# against GNU grep (C and Shift-JIS locales), ripgrep and nkf | grep on KEN_ALL.CSV (12 MB) and on
+# a ~1 GiB concatenation of it, beside two floors: read()+memchr and cat. See bench/README.md.
 #
 #   bench/run.sh [KEN_ALL.CSV or KEN_ALL.CSV.xz]      (default: ../shared/data/KEN_ALL.CSV.xz)
 #
@@ -9,7 +10,7 @@
 #              WARMUP=2  untimed runs per tool before the timed ones of each 12 MB query
 #              BIG_MIB=1024  size of the large file
 #              BENCH_OUT=dir  working folder (default: bench/out)
-#              CXX=c++  compiler for the timer, bench/spawn_timer.cpp
+#              CXX=c++  compiler for the timer and the read floor (bench/*.cpp)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -29,10 +30,13 @@ rm -f "$out"/mismatch_*   # from an earlier run
 
 # --- the timer: spawns each timed command itself, so that no shell start-up is timed -----------
 spawn_timer=$out/spawn_timer
-if ! "${CXX:-c++}" -O2 -std=c++20 -Wall -Wextra -o "$spawn_timer" "$root/bench/spawn_timer.cpp" > "$out/spawn_timer.log" 2>&1; then
-  cat "$out/spawn_timer.log" >&2
-  die "could not compile bench/spawn_timer.cpp with ${CXX:-c++}"
-fi
+read_floor=$out/read_floor
+for helper in spawn_timer read_floor; do
+  if ! "${CXX:-c++}" -O2 -std=c++20 -Wall -Wextra -o "$out/$helper" "$root/bench/$helper.cpp" > "$out/$helper.log" 2>&1; then
+    cat "$out/$helper.log" >&2
+    die "could not compile bench/$helper.cpp with ${CXX:-c++}"
+  fi
+done
 
 # --- the program -------------------------------------------------------------------------------
 if [[ -n ${NARVO:-} ]]; then
@@ -69,19 +73,37 @@ if [[ ! -f $big || $small -nt $big || $(stat -c %s "$big") -ne $((copies * small
   for ((i = 0; i < copies; i++)); do cat "$small" >> "$big.tmp"; done
   mv "$big.tmp" "$big"
 fi
+# The same files in UTF-8, as Japan Post also ships KEN_ALL.CSV.
+small_u8=$out/KEN_ALL_UTF8.CSV
+big_u8=$out/KEN_ALL_1G_UTF8.CSV
+if [[ ! -s $small_u8 || $small -nt $small_u8 ]]; then
+  say "preparing $small_u8"
+  iconv -f CP932 -t UTF-8 "$small" > "$small_u8.tmp" && mv "$small_u8.tmp" "$small_u8"
+fi
+if [[ ! -f $big_u8 || $small_u8 -nt $big_u8 || $(stat -c %s "$big_u8") -ne $((copies * $(stat -c %s "$small_u8"))) ]]; then
+  say "preparing $big_u8 ($copies copies)"
+  : > "$big_u8.tmp"
+  for ((i = 0; i < copies; i++)); do cat "$small_u8" >> "$big_u8.tmp"; done
+  mv "$big_u8.tmp" "$big_u8"
+fi
+declare -A utf8_copy=(["$small"]=$small_u8 ["$big"]=$big_u8)
 # Every tool reads warm files, cached the way the kernel caches any file read
 # from disk: written back, dropped from the page cache and read in once. A file
 # just written in small pieces (xz writes a few KiB at a time) stays cached in
 # small pages, which costs every tool over a millisecond more on the 12 MB file.
-sync "$small" "$big"
-for f in "$small" "$big"; do dd if="$f" iflag=nocache count=0 status=none; done
-cat "$small" "$big" > /dev/null
+sync "$small" "$big" "$small_u8" "$big_u8"
+for f in "$small" "$big" "$small_u8" "$big_u8"; do dd if="$f" iflag=nocache count=0 status=none; done
+cat "$small" "$big" "$small_u8" "$big_u8" > /dev/null
 
 # --- the tools ---------------------------------------------------------------------------------
-tools=(narvo grepC)
+# narvo: native mode (LC_ALL=C); narvoU8: a UTF-8 console on the Shift-JIS file; narvoU8u: the
+# same on the UTF-8 copy. readFloor and catFloor: the floors, timed in the same runs.
+tools=(narvo narvoU8 narvoU8u grepC)
 sjis_locale=$(locale -a 2>/dev/null | grep -i -x -E 'ja_JP\.(sjis|shiftjis|shift_jis)' | head -n 1 || true)
 if [[ -n $sjis_locale ]]; then tools+=(grepSJIS); else say "no Shift-JIS locale (locale -a): grep SJIS column skipped"; fi
 if command -v rg > /dev/null; then tools+=(rg); else say "ripgrep (rg) not installed: rg column skipped"; fi
+if command -v nkf > /dev/null; then tools+=(nkf); else say "nkf not installed: nkf | grep column skipped"; fi
+tools+=(readFloor catFloor)
 timer=/usr/bin/time
 [[ -x $timer ]] || { say "/usr/bin/time missing (apt-get install time): peak memory skipped"; timer=; }
 
@@ -113,6 +135,17 @@ command_for() {
   cmd=() loc=C
   case $tool in
     narvo) stage "$narvo" "/F$file" ${nswitch[$q]:+"${nswitch[$q]}"} "${kw_sjis[@]}" ;;
+    narvoU8 | narvoU8u) # a UTF-8 terminal: keywords typed in UTF-8, lines written in UTF-8
+      loc=C.UTF-8
+      [[ $tool == narvoU8u ]] && file=${utf8_copy[$file]}
+      stage "$narvo" "/F$file" ${nswitch[$q]:+"${nswitch[$q]}"} "${kw_utf8[@]}" ;;
+    nkf) # what a Linux user would otherwise type: convert, then grep the UTF-8
+      loc=C.UTF-8
+      stage nkf -w "$file"
+      stage grep ${flag:+"$flag"} -F -e "${kw_utf8[0]}"
+      if ((${#kw_utf8[@]} == 2)); then stage grep ${flag:+"$flag"} -F -e "${kw_utf8[1]}"; fi ;;
+    readFloor) stage "$read_floor" "$file" ;;
+    catFloor) stage cat "$file" ;;
     grepC | grepSJIS)
       [[ $tool == grepSJIS ]] && loc=$sjis_locale
       stage grep ${flag:+"$flag"} -F -e "${kw_sjis[0]}" "$file"
@@ -146,6 +179,7 @@ timed() {
 
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ms() { awk -v us="$1" 'BEGIN { printf (us < 100000 ? "%.1f" : "%.0f"), us / 1000 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 # --- the runs ----------------------------------------------------------------------------------
 mismatches=0
@@ -171,10 +205,12 @@ for file in "$small" "$big"; do
     for ((r = 0; r < runs; r++)); do
       for ((i = 0; i < ${#tools[@]}; i++)); do
         tool=${tools[(r + i) % ${#tools[@]}]}
+        # nkf converts at some 30 MB/s: one run of it on the large file is plenty.
+        [[ $tool == nkf && $tag == 1gb ]] && ((r > 0)) && continue
         times[$tool]+="$(timed "$tool" "$q" "$file" "$out/$tool.out") "
       done
     done
-    for tool in narvo grepC grepSJIS rg; do col[$tool]=-; done
+    for tool in narvo narvoU8 narvoU8u grepC grepSJIS rg nkf readFloor catFloor; do col[$tool]=-; done
     for tool in "${tools[@]}"; do
       # shellcheck disable=SC2086  # the list of times is split on purpose
       col[$tool]=$(median ${times[$tool]})
@@ -185,9 +221,11 @@ for file in "$small" "$big"; do
     if [[ -f $out/grepSJIS.out ]] && ! cmp -s "$out/grepSJIS.out" "$out/grepC.out"; then
       say "note: grep SJIS differs from grep C on ${label[$q]} / $fname ($(wc -l < "$out/grepSJIS.out") vs $(wc -l < "$out/grepC.out") lines)"
     fi
-    if [[ -f $out/rg.out && -f $out/grepC.out ]] && (($(wc -l < "$out/rg.out") != $(wc -l < "$out/grepC.out"))); then
-      say "note: rg gives $(wc -l < "$out/rg.out") lines, grep C $(wc -l < "$out/grepC.out") on ${label[$q]} / $fname"
-    fi
+    for tool in rg nkf; do
+      if [[ -f $out/$tool.out && -f $out/grepC.out ]] && (($(wc -l < "$out/$tool.out") != $(wc -l < "$out/grepC.out"))); then
+        say "note: $tool gives $(wc -l < "$out/$tool.out") lines, grep C $(wc -l < "$out/grepC.out") on ${label[$q]} / $fname"
+      fi
+    done
     # The outputs of the last run: narvo must equal grep C byte for byte.
     lines=$(wc -l < "$out/narvo.out")
     check='= grep C'
@@ -197,17 +235,28 @@ for file in "$small" "$big"; do
       say "!!!!!!!! MISMATCH: narvo and grep C differ on query ${label[$q]}, file $fname"
       say "!!!!!!!!   narvo:  $(wc -lc < "$out/narvo.out") (lines bytes)  $(sha256sum < "$out/narvo.out")"
       say "!!!!!!!!   grep C: $(wc -lc < "$out/grepC.out") (lines bytes)  $(sha256sum < "$out/grepC.out")"
-      mv "$out/narvo.out" "$out/mismatch_${q}_${tag}_narvo.out"
-      mv "$out/grepC.out" "$out/mismatch_${q}_${tag}_grepC.out"
+      cp "$out/narvo.out" "$out/mismatch_${q}_${tag}_narvo.out"
+      cp "$out/grepC.out" "$out/mismatch_${q}_${tag}_grepC.out"
     fi
-    rm -f "$out"/{narvo,grepC,grepSJIS,rg}.out
+    # On a UTF-8 console narvo must write grep C's lines in UTF-8, from either file.
+    iconv -f CP932 -t UTF-8 "$out/grepC.out" > "$out/expected_utf8.out"
+    for tool in narvoU8 narvoU8u; do
+      if ! cmp -s "$out/$tool.out" "$out/expected_utf8.out"; then
+        check='**MISMATCH**'
+        mismatches=$((mismatches + 1))
+        say "!!!!!!!! MISMATCH: $tool and grep C in UTF-8 differ on query ${label[$q]}, file $fname"
+        mv "$out/$tool.out" "$out/mismatch_${q}_${tag}_$tool.out"
+      fi
+    done
+    rm -f "$out"/{narvo,narvoU8,narvoU8u,grepC,grepSJIS,rg,nkf,readFloor,catFloor,expected_utf8}.out
 
-    ratio=$(awk -v a="${col[narvo]}" -v b="${col[grepC]}" 'BEGIN { printf "%.2f", a / b }')
-    row="| ${label[$q]} | $fname | $(ms "${col[narvo]}") | $(ms "${col[grepC]}")"
-    for tool in grepSJIS rg; do
+    row="| ${label[$q]} | $fname"
+    for tool in narvo narvoU8 narvoU8u grepC grepSJIS rg nkf readFloor catFloor; do
       if [[ ${col[$tool]} == - ]]; then row+=" | -"; else row+=" | $(ms "${col[$tool]}")"; fi
     done
-    rows+=("$row | $ratio | $lines | $check |")
+    row+=" | $(ratio "${col[narvo]}" "${col[grepC]}") | $(ratio "${col[narvo]}" "${col[readFloor]}")"
+    row+=" | $(ratio "${col[narvo]}" "${col[catFloor]}") | $(ratio "${col[narvoU8]}" "${col[narvo]}")"
+    rows+=("$row | $lines | $check |")
   done
 done
 
@@ -217,9 +266,11 @@ if [[ -n $timer ]]; then
   for q in "${queries[@]}"; do
     use_query "$q"
     LC_ALL=C "$timer" -f %M -o "$out/maxrss.txt" "$narvo" "/F$big" ${nswitch[$q]:+"${nswitch[$q]}"} "${kw_sjis[@]}" > "$out/narvo.out" || true
-    rm -f "$out/narvo.out"
     kb=$(tail -n 1 "$out/maxrss.txt")
-    mem_rows+=("| ${label[$q]} | $(awk -v k="$kb" 'BEGIN { printf "%.1f", k / 1024 }') |")
+    LC_ALL=C.UTF-8 "$timer" -f %M -o "$out/maxrss.txt" "$narvo" "/F$big" ${nswitch[$q]:+"${nswitch[$q]}"} "${kw_utf8[@]}" > "$out/narvo.out" || true
+    kb_u8=$(tail -n 1 "$out/maxrss.txt")
+    rm -f "$out/narvo.out"
+    mem_rows+=("| ${label[$q]} | $(awk -v k="$kb" 'BEGIN { printf "%.1f", k / 1024 }') | $(awk -v k="$kb_u8" 'BEGIN { printf "%.1f", k / 1024 }') |")
   done
 fi
 
@@ -229,18 +280,18 @@ fi
   echo
   echo "- machine: $(nproc) CPUs, $(grep -m 1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(uname -sr)"
   echo "- narvo: $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')$(git -C "$root" diff --quiet HEAD 2>/dev/null || echo ' (work tree modified)'), $narvo"
-  echo "- $(grep --version | sed -n 1p); $(if command -v rg > /dev/null; then rg --version | sed -n 1p; else echo 'rg absent'; fi); SJIS locale: ${sjis_locale:-absent}"
+  echo "- $(grep --version | sed -n 1p); $(if command -v rg > /dev/null; then rg --version | sed -n 1p; else echo 'rg absent'; fi); $(if command -v nkf > /dev/null; then nkf --version | sed -n 1p; else echo 'nkf absent'; fi); SJIS locale: ${sjis_locale:-absent}"
   echo "- files: 12 MB = KEN_ALL.CSV ($small_bytes bytes), 1 GB = $copies copies ($((copies * small_bytes)) bytes); median of $runs_small (after $warmup untimed) / $runs_big runs; output to a file"
   echo
-  echo "| query | file | narvo ms | grep C ms | grep SJIS ms | rg ms | narvo/grep C | lines | output |"
-  echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: | --- |"
+  echo "| query | file | narvo ms | UTF-8 console ms | UTF-8 console, UTF-8 file ms | grep C ms | grep SJIS ms | rg -E sjis ms | nkf -w \| grep ms | read floor ms | cat floor ms | narvo/grep C | narvo/read floor | narvo/cat floor | UTF-8 console/narvo | lines | output |"
+  echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | --- |"
   printf '%s\n' "${rows[@]}"
   echo
   if ((${#mem_rows[@]})); then
     echo "Peak memory of narvo on the 1 GB file (max RSS):"
     echo
-    echo "| query | MiB |"
-    echo "| --- | ---: |"
+    echo "| query | native MiB | UTF-8 console MiB |"
+    echo "| --- | ---: | ---: |"
     printf '%s\n' "${mem_rows[@]}"
   else
     echo "Peak memory not measured: /usr/bin/time is missing (apt-get install time)."

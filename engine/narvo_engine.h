@@ -29,8 +29,6 @@ struct SearchState {
   // A /C or /W value beyond 32 bits: the failure report, once the input is chosen.
   std::string badNumber;
   std::vector<std::string> terms;  // keywords as typed, wrapped per quoteMode
-  std::string exeStem;
-  std::string usageLine;
 };
 
 // The process's one search state: the front end sets the edition, RunSearch the rest.
@@ -59,8 +57,8 @@ std::string ProgramBaseName();
 // the same three names in each of the platform's data folders.
 std::string DefaultTargetFile();
 
-// Writes the short, long or minimal help screen for State().helpKind and exits with status 0.
-[[noreturn]] void ShowHelpScreen();
+// Writes the short, long or minimal help screen for kind in edition's form and exits with status 0.
+[[noreturn]] void ShowHelpScreen(HelpRequestKind kind, Edition edition);
 
 // Hands the address named by keyword (lower-cased /U value) to the platform and exits with status
 // 0.

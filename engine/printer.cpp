@@ -1,5 +1,6 @@
 #include "engine/printer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "helpers/encoding.h"
@@ -10,16 +11,14 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-// Queues bytes that stay where they are until the flush (read buffer,
-// constants), or adds them to the stretch the flush converts. Converting many
-// lines at once gives the bytes converting them one by one would (CR and LF
-// are never part of a Shift-JIS character) for far fewer calls of the converter.
+// Input converted per part of the output buffer: large enough that writes
+// stay large, small enough that the buffer stays in the cache.
+constexpr std::size_t kConvertPart = 1 << 15;
+
+// Queues bytes that stay where they are until the flush (read buffer, constants).
 void Put(Printer* p, std::string_view bytes) {
   if (bytes.empty()) return;
-  if (p->toUtf8) {
-    p->toConvert.append(bytes);
-  } else if (!p->queued.empty() &&
-             p->queued.back().data() + p->queued.back().size() == bytes.data()) {
+  if (!p->queued.empty() && p->queued.back().data() + p->queued.back().size() == bytes.data()) {
     p->queued.back() =
         std::string_view(p->queued.back().data(), p->queued.back().size() + bytes.size());
   } else {
@@ -48,6 +47,40 @@ void EndRun(Printer* p) {
   Put(p, std::string_view(begin, end - begin));
 }
 
+// Writes bytes in one piece to whichever sink the printer has.
+void Emit(Printer* p, std::string_view bytes) {
+  if (p->pieces) {
+    p->pieces(std::span<const std::string_view>(&bytes, 1));
+  } else {
+    p->sink(bytes);
+  }
+}
+
+// Converts the queued pieces into the output buffer, writing it whenever
+// another part might not fit: memory stays the buffer's, however long the
+// lines. No character spans two pieces (each ends where a line or its text
+// ends, and CR and LF are never part of a Shift-JIS character), so the
+// bytes are those of converting the pieces joined.
+void WriteConverted(Printer* p) {
+  constexpr std::size_t kRoom = 4 * Utf8Room(kConvertPart);
+  std::string& buffer = p->converted;
+  if (buffer.size() < kRoom) buffer.resize(kRoom);
+  char* const start = buffer.data();
+  char* o = start;
+  for (std::string_view piece : p->queued) {
+    while (!piece.empty()) {
+      if (static_cast<std::size_t>(start + kRoom - o) < Utf8Room(kConvertPart)) {
+        Emit(p, std::string_view(start, static_cast<std::size_t>(o - start)));
+        o = start;
+      }
+      std::size_t used;
+      o = ShiftJisToUtf8At(piece, std::min(piece.size(), kConvertPart), o, &used);
+      piece.remove_prefix(used);
+    }
+  }
+  if (o != start) Emit(p, std::string_view(start, static_cast<std::size_t>(o - start)));
+}
+
 }  // namespace
 
 void PrintLines(Printer* p, const char* begin, const char* end, bool bareLf) {
@@ -68,15 +101,10 @@ void PrintText(Printer* p, std::string_view text) {
 
 void FlushPrinter(Printer* p) {
   EndRun(p);
-  if (!p->toConvert.empty()) {
-    // Into a string kept from flush to flush, so its memory is reused.
-    p->converted.clear();
-    AppendShiftJisAsUtf8(p->toConvert, &p->converted);
-    p->queued.push_back(p->converted);
-    p->toConvert.clear();
-  }
   if (p->queued.empty()) return;
-  if (p->pieces) {
+  if (p->toUtf8) {
+    WriteConverted(p);
+  } else if (p->pieces) {
     p->pieces(p->queued);
   } else {
     for (std::string_view v : p->queued)

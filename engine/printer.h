@@ -1,7 +1,8 @@
 // Writing selected lines: straight from the read buffer where it can, adjacent
 // lines joined into one piece, every line ended by CR LF, and Shift-JIS lines
 // converted to UTF-8 for a UTF-8 console. A flush hands over all its pieces at
-// once, so a large one goes out in one gathered write without being copied.
+// once, so a large one goes out in one gathered write without being copied;
+// converted, they go out through a buffer of fixed size, a part at a time.
 #pragma once
 
 #include <cstddef>
@@ -28,10 +29,9 @@ struct Printer {
   const char* runBegin = nullptr;  // whole lines waiting in the read buffer
   const char* runEnd = nullptr;
   bool runBareLf = false;  // the waiting lines may hold an LF without its CR
-  // What the next flush writes: ranges of the read buffer, constants, converted.
+  // What the next flush writes (with toUtf8, converts): ranges of the read buffer, constants.
   std::vector<std::string_view> queued;
-  std::string toConvert;  // with toUtf8: what the next flush converts in one go
-  std::string converted;  // what it converted to, reused
+  std::string converted;  // with toUtf8: the flush's output buffer, reused
 };
 
 // Queues the whole lines [begin, end) (each ending in LF) from the read buffer;

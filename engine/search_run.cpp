@@ -7,25 +7,13 @@
 #include "helpers/line_reader.h"
 #include "helpers/output.h"
 #include "helpers/text.h"
+#include "helpers/texts.h"
 #include "helpers/vastel.h"
 #include "platform/platform.h"
 
 namespace narvo {
 
 namespace {
-
-// 指定した対象ファイルが見つかりません
-constexpr const char* kFileNotFound =
-    "\x8ew\x92\xe8\x82\xb5\x82\xbd\x91\xce\x8f\xdb\x83t\x83@"
-    "\x83\x43\x83\x8b\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
-// デフォルト対象ファイルが見つかりません
-constexpr const char* kNoDefaultFile =
-    "\x83\x66\x83t\x83H\x83\x8b\x83g\x91\xce\x8f\xdb\x83t\x83@"
-    "\x83\x43\x83\x8b\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
-// 検索する文字列の指定がありません
-constexpr const char* kNoKeyword =
-    "\x8c\x9f\x8d\xf5\x82\xb7\x82\xe9\x95\xb6\x8e\x9a\x97\xf1\x82\xcc\x8ew\x92\xe8\x82\xaa\x82\xa0"
-    "\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
 
 // The run's state; RunSearch fills it once and never resets it.
 SearchState searchState;
@@ -130,29 +118,30 @@ SearchOutcome RunSearch() {
   SetConsoleEncoding(platform::ConsoleIsUtf8() ? Encoding::Utf8 : Encoding::ShiftJis);
   LoadParameters();
 
-  searchState.helpKind = ClassifyHelpRequest();
-  switch (searchState.helpKind) {
+  SearchState& s = searchState;
+  s.helpKind = ClassifyHelpRequest();
+  switch (s.helpKind) {
     case HelpRequestKind::HelpWord:
     case HelpRequestKind::ShortSwitch:
     case HelpRequestKind::LongSwitch:
     case HelpRequestKind::NoParameters:
-      ShowHelpScreen();
+      ShowHelpScreen(s.helpKind, s.edition);
     default:
       break;
   }
   if (const int u = FindSwitch('U')) OpenRelatedPage(LowerCase(SwitchValue(u), ConsoleEncoding()));
 
-  SearchState& s = searchState;
   const HelpRequestKind help = s.helpKind;
   s = ReadSwitches(s.edition);
   s.helpKind = help;
-  if (s.namedFile && !platform::FileExists(s.targetPath, nullptr)) EndWithMessage(kFileNotFound);
+  if (s.namedFile && !platform::FileExists(s.targetPath, nullptr))
+    EndWithMessage(texts::kFileNotFound);
   if (!s.readStdin && !s.namedFile) {
     s.targetPath = DefaultTargetFile();
-    if (s.targetPath.empty()) EndWithMessage(kNoDefaultFile);
+    if (s.targetPath.empty()) EndWithMessage(texts::kNoDefaultFile);
   }
   if (!s.badNumber.empty()) FailConversion(s.badNumber);
-  if (s.firstTermIndex > ParamCount()) EndWithMessage(kNoKeyword);
+  if (s.firstTermIndex > ParamCount()) EndWithMessage(texts::kNoKeyword);
 
   SearchOutcome outcome;
   if (s.readStdin) {

@@ -1,10 +1,15 @@
 #include "helpers/encoding.h"
 
-#include <array>
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
-#include "platform/platform.h"
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#endif
+
+#include "helpers/cp932_tables.h"
 
 namespace narvo {
 
@@ -114,18 +119,32 @@ std::optional<Encoding> DecideDataEncoding(std::string_view data) {
 }
 
 bool KeywordToCp932(std::string_view keyword, std::string* converted) {
-  if (!platform::ConvertText("UTF-8", "CP932", keyword, false, converted)) return false;
-  // Every ASCII character converts to itself; one byte more below 0x80
-  // standing as a character means iconv put an ASCII stand-in for a character
-  // CP932 lacks (¥ as a backslash), which Shift-JIS data would then match.
-  std::size_t asciiTyped = 0, asciiConverted = 0;
-  for (char c : keyword)
-    asciiTyped += static_cast<unsigned char>(c) < 0x80;
-  for (std::size_t i = 0; i < converted->size();
-       i += CharLength(*converted, i, Encoding::ShiftJis)) {
-    asciiConverted += static_cast<unsigned char>((*converted)[i]) < 0x80;
+  converted->clear();
+  if (!IsUtf8Prefix(keyword)) return false;
+  const auto* p = reinterpret_cast<const unsigned char*>(keyword.data());
+  const auto* const end = p + keyword.size();
+  while (p < end) {
+    if (*p < 0x80) {
+      converted->push_back(static_cast<char>(*p++));
+      continue;
+    }
+    const std::size_t length = *p < 0xE0 ? 2 : *p < 0xF0 ? 3 : 4;
+    // CP932 holds nothing beyond U+FFFF, nor a sequence cut short.
+    if (length == 4 || static_cast<std::size_t>(end - p) < length) return false;
+    std::uint32_t utf8 = 0;
+    for (std::size_t k = 0; k < length; ++k)
+      utf8 = utf8 << 8 | p[k];
+    p += length;
+    const cp932::FromUtf8* const table = cp932::kFromUtf8;
+    const cp932::FromUtf8* const tableEnd = table + cp932::kFromUtf8Count;
+    const cp932::FromUtf8* found = std::lower_bound(
+        table, tableEnd, utf8,
+        [](const cp932::FromUtf8& entry, std::uint32_t key) { return entry.utf8 < key; });
+    if (found == tableEnd || found->utf8 != utf8) return false;
+    if (found->cp932 > 0xFF) converted->push_back(static_cast<char>(found->cp932 >> 8));
+    converted->push_back(static_cast<char>(found->cp932 & 0xFF));
   }
-  return asciiTyped == asciiConverted;
+  return true;
 }
 
 std::vector<std::string> KeywordsForData(const std::vector<std::string>& typed, bool consoleUtf8,
@@ -139,187 +158,177 @@ std::vector<std::string> KeywordsForData(const std::vector<std::string>& typed, 
   return keywords;
 }
 
-std::string ShiftJisToUtf8ByConverter(std::string_view text) {
-  std::string converted;
-  if (!platform::ConvertText("CP932", "UTF-8", text, true, &converted)) return std::string(text);
-  return converted;
-}
-
 namespace {
 
-// CP932 to UTF-8 by table. The table comes from the platform's converter, asked
-// once for every single byte and every lead/trail pair, so converting by it
-// gives what converting through the converter gives, at a fraction of the
-// cost. An entry holds up to three UTF-8 bytes in its low bytes and their
-// count in its top byte; an undecodable single byte maps to itself, an
-// undecodable pair to 0.
-constexpr int kFirstTrail = 0x40, kLastTrail = 0xFC;
-constexpr int kTrails = kLastTrail - kFirstTrail + 1;
-
-struct ShiftJisTable {
-  bool usable = false;
-  std::array<std::uint32_t, 256> single{};
-  std::array<std::uint8_t, 256> row{};  // per lead byte its row of pairs plus 1; 0 for others
-  std::vector<std::uint32_t> pairs;     // by row * kTrails + trail - kFirstTrail
-};
-
-std::uint32_t Entry(std::string_view bytes) {
-  std::uint32_t entry = static_cast<std::uint32_t>(bytes.size()) << 24;
-  for (std::size_t k = 0; k < bytes.size(); ++k)
-    entry |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[k])) << (8 * k);
-  return entry;
-}
-
-// The entry for text when it is exactly one UTF-8 character of at most three
-// bytes; 0 otherwise (a byte the converter kept undecoded, alone or before others).
-std::uint32_t CharacterEntry(std::string_view text) {
-  if (text.empty() || text.size() > 3 || !IsUtf8Prefix(text)) return 0;
-  const auto c = static_cast<unsigned char>(text[0]);
-  const std::size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-  return length == text.size() ? Entry(text) : 0;
-}
-
-// What the converter makes of pieces that each end in an LF: per piece, the
-// entry of the one character it decoded to, or 0.
-bool DecodePieces(std::string_view pieces, std::size_t count, std::vector<std::uint32_t>* entries) {
-  std::string utf8;
-  if (!platform::ConvertText("CP932", "UTF-8", pieces, true, &utf8)) return false;
-  entries->clear();
-  entries->reserve(count);
-  std::string_view rest = utf8;
-  for (std::size_t lf; (lf = rest.find('\n')) != std::string_view::npos; rest.remove_prefix(lf + 1))
-    entries->push_back(CharacterEntry(rest.substr(0, lf)));
-  return rest.empty() && entries->size() == count;
-}
-
-ShiftJisTable MakeShiftJisTable() {
-  ShiftJisTable t;
-  std::string singles, pairs;
-  int rows = 0;
-  for (int c = 0; c < 256; ++c) {
-    if (IsLeadByte(static_cast<unsigned char>(c))) t.row[c] = static_cast<std::uint8_t>(++rows);
-  }
-  singles.reserve(2 * 256);
-  pairs.reserve(3 * kTrails * static_cast<std::size_t>(rows));
-  for (int c = 0; c < 256; ++c) {
-    if (c != '\n') singles += {static_cast<char>(c), '\n'};
-    for (int trail = kFirstTrail; t.row[c] != 0 && trail <= kLastTrail; ++trail)
-      pairs += {static_cast<char>(c), static_cast<char>(trail), '\n'};
-  }
-  std::vector<std::uint32_t> one;
-  if (!DecodePieces(singles, 255, &one) ||
-      !DecodePieces(pairs, static_cast<std::size_t>(kTrails * rows), &t.pairs)) {
-    return t;
-  }
-  for (int c = 0, next = 0; c < 256; ++c) {
-    const char byte = static_cast<char>(c);
-    const std::uint32_t decoded = c == '\n' ? Entry("\n") : one[next++];
-    t.single[c] = decoded != 0 ? decoded : Entry(std::string_view(&byte, 1));
-    // ASCII is copied as it is: the converter must agree.
-    if (c < 0x80 && t.single[c] != Entry(std::string_view(&byte, 1))) return t;
-  }
-  t.usable = true;
-  return t;
-}
-
-// Making the table costs a millisecond or two, about what converting 300 KB
-// through the converter does, so the first this many bytes go through the
-// converter: a search that writes a few thousand lines never pays for it.
-std::size_t convertBeforeTable = 1 << 19;
-std::size_t convertedBeforeTable = 0;
-
-// The table, once this much has been converted; nullptr before.
-const ShiftJisTable* TheShiftJisTable(std::size_t toConvert) {
-  if (convertedBeforeTable + toConvert <= convertBeforeTable) {
-    convertedBeforeTable += toConvert;
-    return nullptr;
-  }
-  static const ShiftJisTable table = MakeShiftJisTable();
-  return table.usable ? &table : nullptr;
-}
-
-// Converts the characters that start in [*from, stop) by the table into o,
-// which has room for three bytes per byte of them and one more; a character
-// may end after stop, up to end. Returns the end of what it wrote and moves
-// *from past what it converted.
-unsigned char* ConvertByTable(const ShiftJisTable& t, const unsigned char** from,
-                              const unsigned char* const stop, const unsigned char* const end,
-                              unsigned char* o) {
-  const unsigned char* p = *from;
-  while (p < stop) {
-    // Eight ASCII bytes at a time where they are.
-    std::uint64_t word;
-    if (stop - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080u) == 0)) {
-      std::memcpy(o, p, 8);
-      o += 8;
-      p += 8;
-      continue;
-    }
-    const unsigned char c = *p;
-    if (c < 0x80) {
-      *o++ = c;
-      ++p;
-      continue;
-    }
-    std::uint32_t entry = 0;
-    const int row = t.row[c];
-    if (row != 0 && end - p >= 2 && p[1] >= kFirstTrail && p[1] <= kLastTrail) {
-      entry = t.pairs[(row - 1) * kTrails + p[1] - kFirstTrail];
-    }
-    if (entry != 0) {
-      p += 2;
-    } else {
-      entry = t.single[c];
-      ++p;
-    }
-    // Four bytes stored, as many kept as the entry has.
+// Stores a table entry's UTF-8 bytes at o (four bytes written, the count kept)
+// and returns the end of them.
+inline unsigned char* PutEntry(unsigned char* o, std::uint32_t entry) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(o, &entry, 4);
+  } else {
     const unsigned char bytes[4] = {static_cast<unsigned char>(entry),
                                     static_cast<unsigned char>(entry >> 8),
                                     static_cast<unsigned char>(entry >> 16), 0};
     std::memcpy(o, bytes, 4);
-    o += entry >> 24;
   }
-  *from = p;
-  return o;
+  return o + (entry >> 24);
+}
+
+// What each byte of 64 is, one bit per byte.
+struct Kinds {
+  std::uint64_t ascii;  // below 0x80
+  std::uint64_t kana;   // half-width katakana, A1-DF (never a lead byte)
+};
+
+// Sixteen bytes copied.
+inline void Copy16(const unsigned char* from, unsigned char* to) {
+  std::memcpy(to, from, 16);
+}
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+// True (0xFF) per byte of v in [low, high], bytes taken as unsigned.
+inline __m128i InRange(__m128i v, int low, int high) {
+  const __m128i x = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(0x80)));
+  return _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(static_cast<char>(low - 0x81))),
+                       _mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(high - 0x7F))));
+}
+
+inline Kinds KindsOf(const unsigned char* p) {
+  Kinds k{0, 0};
+  for (int i = 0; i < 4; ++i) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    const auto bits = [](__m128i m) {
+      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m)));
+    };
+    k.ascii |= (~bits(v) & 0xFFFF) << (16 * i);
+    k.kana |= bits(InRange(v, 0xA1, 0xDF)) << (16 * i);
+  }
+  return k;
+}
+
+// Sixteen half-width katakana (A1-DF) at p as UTF-8 at o (EF BD A1-BF, EF
+// BE 80-9F): 48 bytes, two more written.
+inline void PutKana(const unsigned char* p, unsigned char* o) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i upper = InRange(v, 0xC0, 0xDF);  // 0xFF where the second byte is BE
+  const __m128i second = _mm_sub_epi8(_mm_set1_epi8(static_cast<char>(0xBD)), upper);
+  const __m128i third =
+      _mm_add_epi8(v, _mm_and_si128(upper, _mm_set1_epi8(static_cast<char>(0xC0))));
+  const __m128i ef = _mm_set1_epi8(static_cast<char>(0xEF));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i lead2[2] = {_mm_unpacklo_epi8(ef, second), _mm_unpackhi_epi8(ef, second)};
+  const __m128i rest2[2] = {_mm_unpacklo_epi8(third, zero), _mm_unpackhi_epi8(third, zero)};
+  // Two characters (EF xx yy 00 each) per 64 bits, closed up to six bytes.
+  const __m128i low = _mm_set1_epi64x(0xFFFFFF);
+  const __m128i highPart = _mm_set1_epi64x(0xFFFFFF000000);
+  for (int h = 0; h < 2; ++h) {
+    const __m128i words[2] = {_mm_unpacklo_epi16(lead2[h], rest2[h]),
+                              _mm_unpackhi_epi16(lead2[h], rest2[h])};
+    for (int w = 0; w < 2; ++w) {
+      const __m128i packed = _mm_or_si128(_mm_and_si128(words[w], low),
+                                          _mm_and_si128(_mm_srli_epi64(words[w], 8), highPart));
+      unsigned char* const at = o + 24 * h + 12 * w;
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(at), packed);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(at + 6), _mm_unpackhi_epi64(packed, packed));
+    }
+  }
+}
+#else
+inline Kinds KindsOf(const unsigned char* p) {
+  Kinds k{0, 0};
+  for (int i = 0; i < 64; ++i) {
+    const std::uint64_t bit = std::uint64_t{1} << i;
+    if (p[i] < 0x80) k.ascii |= bit;
+    if (p[i] >= 0xA1 && p[i] <= 0xDF) k.kana |= bit;
+  }
+  return k;
+}
+
+inline void PutKana(const unsigned char* p, unsigned char* o) {
+  for (int k = 0; k < 16; ++k)
+    PutEntry(o + 3 * k, cp932::kSingle[p[k]]);
+}
+#endif
+
+// The length of the run of set bits in mask from bit `at` on (at < 64).
+inline int RunAt(std::uint64_t mask, int at) {
+  return std::countr_one(mask >> at);
 }
 
 }  // namespace
 
-void ConvertByTableAfter(std::size_t bytes) {
-  convertBeforeTable = bytes;
-}
-
-bool ShiftJisTableUsable() {
-  static const bool usable = MakeShiftJisTable().usable;
-  return usable;
-}
-
-void AppendShiftJisAsUtf8(std::string_view text, std::string* out) {
-  const ShiftJisTable* table = TheShiftJisTable(text.size());
-  if (table == nullptr) {
-    // Straight into out where it is empty, so that its memory is reused.
-    if (!out->empty()) {
-      out->append(ShiftJisToUtf8ByConverter(text));
-    } else if (!platform::ConvertText("CP932", "UTF-8", text, true, out)) {
-      out->assign(text);
+char* ShiftJisToUtf8At(std::string_view text, std::size_t limit, char* out, std::size_t* used) {
+  const auto* const begin = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* p = begin;
+  const unsigned char* const stop = begin + limit;
+  const unsigned char* const end = begin + text.size();
+  auto* o = reinterpret_cast<unsigned char*>(out);
+  // Postal-code lines change between ASCII, half-width katakana and kanji a
+  // dozen times each. Each 64 bytes are classified at once; runs of each kind
+  // are then found in the bits, without waiting for the bytes: ASCII copied
+  // as it is, katakana computed sixteen at a time, pairs by the table.
+  while (end - p >= 128 && stop - p >= 64) {
+    const unsigned char* const chunk = p;
+    const Kinds kinds = KindsOf(chunk);
+    int at = 0;
+    while (at < 64) {
+      if (const int n = RunAt(kinds.ascii, at)) {
+        for (int k = 0; k < n; k += 16)
+          Copy16(chunk + at + k, o + k);
+        o += n;
+        at += n;
+        if (at >= 64) break;
+      }
+      if (const int n = RunAt(kinds.kana, at)) {
+        for (int k = 0; k < n; k += 16)
+          PutKana(chunk + at + k, o + 3 * k);
+        o += 3 * n;
+        at += n;
+        continue;
+      }
+      // Pairs while they decode (a byte that is no lead byte finds 0 in row
+      // 0), then a byte alone (as itself where it does not decode). A pair
+      // may end one byte after the chunk.
+      const int from = at;
+      while (at < 64) {
+        const std::uint32_t u = cp932::kPairs[cp932::kRowOfLead[chunk[at]] * 256 + chunk[at + 1]];
+        if (u == 0) break;
+        o = PutEntry(o, u);
+        at += 2;
+      }
+      if (at == from) {
+        o = PutEntry(o, cp932::kSingle[chunk[at]]);
+        ++at;
+      }
     }
-    return;
+    p = chunk + at;
   }
-  // Through a small buffer, a slice at a time, so out grows by what is written only.
-  constexpr std::ptrdiff_t kSlice = 4096;
-  unsigned char buffer[3 * (kSlice + 1) + 1];
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* const end = p + text.size();
-  while (p < end) {
-    const auto* const stop = end - p > kSlice ? p + kSlice : end;
-    const unsigned char* written = ConvertByTable(*table, &p, stop, end, buffer);
-    out->append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(written - buffer));
+  // The rest a character at a time.
+  while (p < stop) {
+    const std::uint32_t u = end - p >= 2 ? cp932::kPairs[cp932::kRowOfLead[p[0]] * 256 + p[1]] : 0;
+    if (u != 0) {
+      o = PutEntry(o, u);
+      p += 2;
+    } else {
+      o = PutEntry(o, cp932::kSingle[*p]);
+      ++p;
+    }
   }
+  *used = static_cast<std::size_t>(p - begin);
+  return reinterpret_cast<char*>(o);
 }
 
 std::string ShiftJisToUtf8(std::string_view text) {
+  // A slice at a time through a small buffer, so the result grows by what is written only.
+  constexpr std::size_t kSlice = 4096;
+  char buffer[Utf8Room(kSlice)];
   std::string out;
-  AppendShiftJisAsUtf8(text, &out);
+  while (!text.empty()) {
+    std::size_t used;
+    const char* written = ShiftJisToUtf8At(text, std::min(text.size(), kSlice), buffer, &used);
+    out.append(buffer, static_cast<std::size_t>(written - buffer));
+    text.remove_prefix(used);
+  }
   return out;
 }
 

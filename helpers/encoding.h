@@ -41,8 +41,9 @@ bool IsCompleteUtf8(const Utf8Check& check);
 // before any such byte. The searcher decides the same as it reads.
 std::optional<Encoding> DecideDataEncoding(std::string_view data);
 
-// keyword (UTF-8, as typed) in CP932; false when CP932 lacks one of its
-// characters, also where iconv would fall back to an ASCII byte (¥, ‾).
+// keyword (UTF-8, as typed) in CP932; false when it is no UTF-8 or CP932
+// lacks one of its characters (¥ and ‾ count as lacking: iconv would write
+// them as a backslash and a tilde).
 bool KeywordToCp932(std::string_view keyword, std::string* converted);
 
 // The keywords as they are searched for in data of dataEncoding: unchanged,
@@ -51,23 +52,18 @@ bool KeywordToCp932(std::string_view keyword, std::string* converted);
 std::vector<std::string> KeywordsForData(const std::vector<std::string>& typed, bool consoleUtf8,
                                          Encoding dataEncoding);
 
-// Shift-JIS text in UTF-8, bytes that do not decode kept as they are: by a
-// table taken once from the platform's converter, or through the converter
-// where that cannot be had.
+// Room ShiftJisToUtf8At needs for up to `bytes` bytes of Shift-JIS.
+constexpr std::size_t Utf8Room(std::size_t bytes) {
+  return 3 * bytes + 64;
+}
+
+// Converts the Shift-JIS characters that start in the first `limit` bytes of
+// text (the last may end one byte after them) to UTF-8 at out, which has
+// Utf8Room(limit) bytes; bytes that do not decode are copied as they are.
+// Returns the end of what it wrote and sets *used to the bytes it converted.
+char* ShiftJisToUtf8At(std::string_view text, std::size_t limit, char* out, std::size_t* used);
+
+// Shift-JIS text in UTF-8, bytes that do not decode kept as they are.
 std::string ShiftJisToUtf8(std::string_view text);
-
-// The same appended to out.
-void AppendShiftJisAsUtf8(std::string_view text, std::string* out);
-
-// The table is made once this many bytes (512 KiB at first) have gone through
-// the converter: making it costs about what converting 300 KB does. The tests
-// set 0, to convert by the table at once.
-void ConvertByTableAfter(std::size_t bytes);
-
-// True when the platform's converter gave a whole table (it does on POSIX).
-bool ShiftJisTableUsable();
-
-// The same straight through the platform's converter: the reference for the table.
-std::string ShiftJisToUtf8ByConverter(std::string_view text);
 
 }  // namespace narvo

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "helpers/encoding.h"
 #include "helpers/failure.h"
 #include "helpers/text.h"
 #include "platform/platform.h"
@@ -80,11 +81,15 @@ bool TryFlushOutput() {
 
 std::string ConsoleText(std::string_view shiftJisText) {
   if (ConsoleEncoding() != Encoding::Utf8) return std::string(shiftJisText);
-  std::string converted;
-  if (!platform::ConvertText("CP932", "UTF-8", shiftJisText, true, &converted)) {
-    return std::string(shiftJisText);
-  }
-  return converted;
+  return ShiftJisToUtf8(shiftJisText);
+}
+
+std::string ConsoleText(std::string_view shiftJisText, std::string_view value) {
+  std::string text = ConsoleText(shiftJisText);
+  // '%' is never part of a Shift-JIS character, so the first one is the mark.
+  const std::size_t mark = text.find("%s");
+  if (mark != std::string::npos) text.replace(mark, 2, value);
+  return text;
 }
 
 }  // namespace narvo

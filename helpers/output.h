@@ -30,4 +30,7 @@ bool TryFlushOutput();
 // unchanged in the native mode, converted on a UTF-8 console.
 std::string ConsoleText(std::string_view shiftJisText);
 
+// The same with its %s replaced by value (already in the console's encoding).
+std::string ConsoleText(std::string_view shiftJisText, std::string_view value);
+
 }  // namespace narvo

@@ -105,12 +105,6 @@ bool WriteAllPieces(Stream stream, std::span<const std::string_view> pieces, IoE
 // means the native mode, where every text is Shift-JIS bytes as on Windows.
 bool ConsoleIsUtf8();
 
-// Converts bytes between encodings named as iconv knows them ("CP932", "UTF-8").
-// Bytes that do not convert are copied unchanged when keepInvalid is set;
-// otherwise the call fails. Returns false on failure.
-bool ConvertText(std::string_view from, std::string_view to, std::string_view text,
-                 bool keepInvalid, std::string* out);
-
 // Converts a failure report to the error console's encoding (OEM code page on Windows).
 std::string ToReportEncoding(std::string_view text);
 

@@ -1,7 +1,6 @@
 // The platform interface on Linux and macOS. The native mode behaves like the
 // Windows programs in code page 932; a UTF-8 locale switches the console to UTF-8.
 #include <fcntl.h>
-#include <iconv.h>
 #include <langinfo.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -306,42 +305,6 @@ bool WriteAllPieces(Stream stream, std::span<const std::string_view> pieces, IoE
 
 bool ConsoleIsUtf8() {
   return consoleUtf8;
-}
-
-bool ConvertText(std::string_view from, std::string_view to, std::string_view text,
-                 bool keepInvalid, std::string* out) {
-  iconv_t cd = iconv_open(std::string(to).c_str(), std::string(from).c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  out->clear();
-  char* in = const_cast<char*>(text.data());
-  std::size_t inLeft = text.size();
-  char chunk[4096];
-  bool ok = true;
-  while (inLeft > 0) {
-    char* dst = chunk;
-    std::size_t dstLeft = sizeof chunk;
-    const std::size_t r = iconv(cd, &in, &inLeft, &dst, &dstLeft);
-    out->append(chunk, static_cast<std::size_t>(dst - chunk));
-    if (r != static_cast<std::size_t>(-1)) continue;
-    if (errno == E2BIG) continue;
-    if (!keepInvalid) {
-      ok = false;
-      break;
-    }
-    // A byte that does not decode is written as it is, and decoding resumes after it.
-    out->push_back(*in);
-    ++in;
-    --inLeft;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  }
-  if (ok) {
-    char* dst = chunk;
-    std::size_t dstLeft = sizeof chunk;
-    iconv(cd, nullptr, nullptr, &dst, &dstLeft);
-    out->append(chunk, static_cast<std::size_t>(dst - chunk));
-  }
-  iconv_close(cd);
-  return ok;
 }
 
 std::string ToReportEncoding(std::string_view text) {

@@ -102,60 +102,6 @@ void PrepareLead(unsigned char lead) {
   lowerTable.pairReady[lead] = true;
 }
 
-UINT CodePageOf(std::string_view name) {
-  std::string folded;
-  for (char c : name) {
-    if (c == '-' || c == '_') continue;
-    folded += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-  }
-  if (folded == "UTF8") return CP_UTF8;
-  if (folded == "CP932" || folded == "SHIFTJIS" || folded == "SJIS") return 932;
-  return 0;
-}
-
-// Byte length of the character at text[i] in code page cp, for converting
-// character by character when a whole text does not convert.
-std::size_t CharLengthIn(UINT cp, std::string_view text, std::size_t i) {
-  const auto c = static_cast<unsigned char>(text[i]);
-  std::size_t n = 1;
-  if (cp == CP_UTF8) {
-    if (c >= 0xF0) {
-      n = 4;
-    } else if (c >= 0xE0) {
-      n = 3;
-    } else if (c >= 0xC0) {
-      n = 2;
-    }
-  } else if (IsDBCSLeadByteEx(cp, c)) {
-    n = 2;
-  }
-  return std::min(n, text.size() - i);
-}
-
-// Converts text strictly; false when a byte does not decode or a character
-// has no form in the target code page.
-bool ConvertStrict(UINT from, UINT to, std::string_view text, std::string* out) {
-  out->clear();
-  if (text.empty()) return true;
-  if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return false;
-  const int inSize = static_cast<int>(text.size());
-  const int wideSize =
-      MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, text.data(), inSize, nullptr, 0);
-  if (wideSize <= 0) return false;
-  std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
-  MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, text.data(), inSize, wide.data(), wideSize);
-  // UTF-8 refuses the default-character arguments; every character has a UTF-8 form.
-  BOOL usedDefault = FALSE;
-  BOOL* usedDefaultArg = to == CP_UTF8 ? nullptr : &usedDefault;
-  const DWORD flags = to == CP_UTF8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-  const int outSize =
-      WideCharToMultiByte(to, flags, wide.data(), wideSize, nullptr, 0, nullptr, usedDefaultArg);
-  if (outSize <= 0 || usedDefault) return false;
-  out->resize(static_cast<std::size_t>(outSize));
-  WideCharToMultiByte(to, flags, wide.data(), wideSize, out->data(), outSize, nullptr, nullptr);
-  return true;
-}
-
 // The clipboard wants an owner window; a message-only one is never shown.
 HWND CreateClipboardOwner() {
   return CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
@@ -343,32 +289,6 @@ bool WriteAllPieces(Stream stream, std::span<const std::string_view> pieces, IoE
 
 bool ConsoleIsUtf8() {
   return false;
-}
-
-bool ConvertText(std::string_view from, std::string_view to, std::string_view text,
-                 bool keepInvalid, std::string* out) {
-  const UINT fromCp = CodePageOf(from);
-  const UINT toCp = CodePageOf(to);
-  if (fromCp == 0 || toCp == 0) return false;
-  if (ConvertStrict(fromCp, toCp, text, out)) return true;
-  if (!keepInvalid) return false;
-  // Something does not convert: go character by character and keep the
-  // bytes of each character that fails as they are.
-  out->clear();
-  std::string piece;
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t n = CharLengthIn(fromCp, text, i);
-    const std::string_view character = text.substr(i, n);
-    if (ConvertStrict(fromCp, toCp, character, &piece)) {
-      out->append(piece);
-      i += n;
-    } else {
-      // One byte at a time, so a broken sequence does not swallow a good character after it.
-      out->push_back(text[i]);
-      ++i;
-    }
-  }
-  return true;
 }
 
 std::string ToReportEncoding(std::string_view text) {

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <optional>
 #include <string>
+
+#if __has_include(<iconv.h>)
+#include <iconv.h>
+#endif
 
 namespace narvo {
 namespace {
@@ -96,35 +101,110 @@ TEST(ShiftJisToUtf8, KeepsBytesThatDoNotDecode) {
   EXPECT_EQ(ShiftJisToUtf8("\x83\r\n\x83\x41"), "\x83\r\n\xe3\x82\xa2");
 }
 
-// The table gives what the converter gives: for every byte and pair on its
-// own and between neighbours (a lead byte before a byte that is no trail, one
-// at the end), and for random text from an alphabet of lead bytes, trail bytes
-// of every kind and line ends.
-TEST(ShiftJisToUtf8, GivesWhatTheConverterGives) {
-#if !defined(_WIN32)
-  ASSERT_TRUE(ShiftJisTableUsable());
-#endif
-  ConvertByTableAfter(0);
-  std::string all;
-  for (int lead = 0; lead < 256; ++lead) {
-    for (int trail = 0; trail < 256; trail += lead >= 0x80 ? 1 : 37)
-      all += {static_cast<char>(lead), static_cast<char>(trail), '\n'};
+#if __has_include(<iconv.h>)
+// The build host's iconv library, which the tables come from (through its
+// command): bytes that do not decode are copied and decoding resumes after
+// them, as the programs did when they called iconv themselves. False where
+// keepInvalid is not set and something does not convert.
+bool ByIconv(iconv_t cd, std::string_view text, bool keepInvalid, std::string* out) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  out->clear();
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
+  while (inLeft > 0) {
+    char chunk[256];
+    char* dst = chunk;
+    std::size_t dstLeft = sizeof chunk;
+    const std::size_t r = iconv(cd, &in, &inLeft, &dst, &dstLeft);
+    out->append(chunk, static_cast<std::size_t>(dst - chunk));
+    if (r != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+    if (!keepInvalid) return false;
+    out->push_back(*in++);
+    --inLeft;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
-  ASSERT_EQ(ShiftJisToUtf8(all), ShiftJisToUtf8ByConverter(all));
+  return true;
+}
+
+// Every byte alone and every byte before every other, and random text from an
+// alphabet of lead bytes, trail bytes of every kind and line ends, alone or in runs.
+TEST(Cp932Tables, DecodeAsTheBuildHostsIconvDoes) {
+  const iconv_t cd = iconv_open("UTF-8", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    // A cross build's tests run on a system whose iconv may lack CP932 (no
+    // converter modules under an emulator); the tables came from the build
+    // machine's, which the build has checked.
+    GTEST_SKIP() << "this system's iconv has no CP932 converter";
+  }
+  std::string expected;
+  for (int first = 0; first < 256; ++first) {
+    const std::string one(1, static_cast<char>(first));
+    ASSERT_TRUE(ByIconv(cd, one, true, &expected));
+    ASSERT_EQ(ShiftJisToUtf8(one), expected) << testing::PrintToString(one);
+    for (int second = 0; second < 256; ++second) {
+      const std::string two = {static_cast<char>(first), static_cast<char>(second)};
+      ASSERT_TRUE(ByIconv(cd, two, true, &expected));
+      ASSERT_EQ(ShiftJisToUtf8(two), expected) << testing::PrintToString(two);
+    }
+  }
+  // Runs of each kind, long and short, so that the converter's blocks start
+  // and end anywhere in them.
   const std::string alphabet =
       "\x81\x82\x83\x85\x88\x9f\xa0\xa1\xdf\xe0\xea\xeb\xef\xf0\xfa\xfc"
       "\xfd\xff\x40\x5c\x7e\x7f\x80\xa0\x61Z\r\n\x00,1"s;
+  const std::string runs[] = {"a",        "\",\"",           "\xb1", "\xdf\xa1\xc0\xbf",
+                              "\x8c\xa7", "\x91\xe5\x83\x5c"};
   std::uint32_t seed = 12345;
-  for (int round = 0; round < 2000; ++round) {
+  const auto next = [&seed](std::size_t n) {
+    seed = seed * 1103515245 + 12345;
+    return (seed >> 16) % n;
+  };
+  for (int round = 0; round < 4000; ++round) {
     std::string text;
-    for (int k = 0; k < round % 40; ++k) {
-      seed = seed * 1103515245 + 12345;
-      text += alphabet[(seed >> 16) % alphabet.size()];
+    const int pieces = round % 80;
+    for (int k = 0; k < pieces; ++k) {
+      if (round % 2 == 0) {
+        text += alphabet[next(alphabet.size())];
+      } else {
+        const std::string& run = runs[next(std::size(runs))];
+        for (std::size_t n = 1 + next(40); n > 0; --n)
+          text += run;
+        if (next(4) == 0) text += alphabet[next(alphabet.size())];
+      }
     }
-    ASSERT_EQ(ShiftJisToUtf8(text), ShiftJisToUtf8ByConverter(text))
-        << testing::PrintToString(text);
+    ASSERT_TRUE(ByIconv(cd, text, true, &expected));
+    ASSERT_EQ(ShiftJisToUtf8(text), expected) << testing::PrintToString(text);
   }
+  iconv_close(cd);
 }
+
+// Every character from U+0080 to U+FFFF: what iconv writes, except that one
+// written as an ASCII byte counts as one CP932 lacks.
+TEST(Cp932Tables, EncodeAsTheBuildHostsIconvDoes) {
+  const iconv_t cd = iconv_open("CP932", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    GTEST_SKIP() << "this system's iconv has no CP932 converter";
+  }
+  for (std::uint32_t u = 0x80; u <= 0xFFFF; ++u) {
+    if (u >= 0xD800 && u <= 0xDFFF) continue;
+    std::string utf8;
+    if (u < 0x800) {
+      utf8 = {static_cast<char>(0xC0 | u >> 6), static_cast<char>(0x80 | (u & 0x3F))};
+    } else {
+      utf8 = {static_cast<char>(0xE0 | u >> 12), static_cast<char>(0x80 | (u >> 6 & 0x3F)),
+              static_cast<char>(0x80 | (u & 0x3F))};
+    }
+    std::string expected, converted;
+    const bool held = ByIconv(cd, utf8, false, &expected) &&
+                      !(expected.size() == 1 && static_cast<unsigned char>(expected[0]) < 0x80);
+    ASSERT_EQ(KeywordToCp932(utf8, &converted), held) << std::hex << u;
+    if (held) {
+      ASSERT_EQ(converted, expected) << std::hex << u;
+    }
+  }
+  iconv_close(cd);
+}
+#endif
 
 }  // namespace
 }  // namespace narvo

@@ -1,5 +1,5 @@
 // The Windows platform layer where it does more than pass a call through: the
-// lower-case table and text conversion between code pages 932 and 65001.
+// lower-case table.
 // Needs the ANSI code page 932 (LANG=ja_JP.UTF-8 under wine).
 #include <gtest/gtest.h>
 
@@ -27,35 +27,6 @@ TEST(Win32LowerCase, FoldsWholeCharactersAndLeavesUndefinedBytesAlone) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(Lower(c.text), c.expected) << c.text;
-}
-
-TEST(Win32ConvertText, ConvertsBetweenShiftJisAndUtf8) {
-  struct Case {
-    const char *from, *to;
-    std::string text;
-    bool keepInvalid, ok;
-    std::string expected;
-  } cases[] = {
-      {"CP932", "UTF-8", "\x91\xe5\x8d\xe3 a", false, true, "\xe5\xa4\xa7\xe9\x98\xaa a"},
-      {"UTF-8", "CP932", "\xe5\xa4\xa7\xe9\x98\xaa a", false, true, "\x91\xe5\x8d\xe3 a"},
-      {"CP932", "UTF-8", "", false, true, ""},
-      // A lone lead byte does not decode: kept as it is, or the call fails.
-      {"CP932", "UTF-8", "a\x91", true, true, "a\x91"},
-      {"CP932", "UTF-8", "a\x91", false, false, ""},
-      {"CP932", "UTF-8", "\x91\x20\x91\xe5", true, true, "\x91\x20\xe5\xa4\xa7"},
-      // The euro sign has no Shift-JIS form.
-      {"UTF-8", "CP932", "x\xe2\x82\xacy", true, true, "x\xe2\x82\xacy"},
-      {"UTF-8", "CP932", "x\xe2\x82\xacy", false, false, ""},
-      {"UTF-8", "EBCDIC", "x", true, false, ""},
-  };
-  for (const Case& c : cases) {
-    std::string out;
-    const bool ok = platform::ConvertText(c.from, c.to, c.text, c.keepInvalid, &out);
-    EXPECT_EQ(ok, c.ok) << c.text;
-    if (ok) {
-      EXPECT_EQ(out, c.expected) << c.text;
-    }
-  }
 }
 
 }  // namespace

@@ -121,8 +121,9 @@ Round RandomRound(Random& random) {
   for (std::size_t n = 1 + Pick(random, 3); n > 0; --n) {
     std::string keyword = RandomKeyword(random, r.data);
     // Typed on a UTF-8 console, a keyword taken from Shift-JIS data is UTF-8.
-    std::string typed;
-    if (r.setup.consoleUtf8 && platform::ConvertText("CP932", "UTF-8", keyword, false, &typed) &&
+    const std::string typed = ShiftJisToUtf8(keyword);
+    std::string back;
+    if (r.setup.consoleUtf8 && KeywordToCp932(typed, &back) && back == keyword &&
         Pick(random, 2) == 0) {
       keyword = typed;
     }
