@@ -123,6 +123,87 @@ bool LineSelected(const Matcher& matcher, std::string_view line) {
   return true;
 }
 
+// Many keywords looked for in one pass (Aho-Corasick): a state per prefix of
+// the keywords, a dense table of moves over the classes of bytes the keywords
+// hold (ASCII letters in either case alike, every other byte one class). Its
+// hits are candidates; the needles then check the case of each letter and
+// the character boundary. One keyword at a time, a line is scanned once per
+// keyword, which many keywords make hundreds of times slower.
+struct KeywordAutomaton {
+  std::array<std::uint8_t, 256> byteClass{};
+  std::uint32_t classes = 1;           // class 0: bytes no keyword holds
+  std::vector<std::uint32_t> move;     // state * classes + class: the next state
+  std::vector<std::int32_t> keyword;   // by state: the findable keyword it ends, or -1
+  std::vector<std::uint32_t> shorter;  // by state: the next suffix state that ends one, or 0
+  std::array<bool, 256> starts{};      // bytes a keyword can start with
+};
+
+namespace {
+
+// Keywords from which the automaton pays; fewer are scanned for one by one.
+constexpr std::size_t kKeywordsForAutomaton = 8;
+// The largest table of moves built (entries); beyond, the keywords are scanned one by one.
+constexpr std::size_t kMostMoves = std::size_t{1} << 24;
+
+std::shared_ptr<const KeywordAutomaton> MakeAutomaton(const std::vector<Needle>& needles) {
+  auto a = std::make_shared<KeywordAutomaton>();
+  for (const Needle& n : needles) {
+    for (char c : n.want) {
+      const auto lower = static_cast<unsigned char>(AsciiLower(c));
+      if (a->byteClass[lower] == 0) a->byteClass[lower] = static_cast<std::uint8_t>(a->classes++);
+      if (a->classes > 255) return nullptr;
+    }
+  }
+  for (int c = 'A'; c <= 'Z'; ++c)
+    a->byteClass[c] = a->byteClass[c + ('a' - 'A')];
+  // The trie, its moves filled in breadth first from the failure states.
+  const std::uint32_t k = a->classes;
+  std::vector<std::uint32_t> trie(k, 0);  // 0: no edge yet (the root is never a child)
+  a->keyword.assign(1, -1);
+  for (std::size_t i = 0; i < needles.size(); ++i) {
+    std::uint32_t state = 0;
+    for (char c : needles[i].want) {
+      std::uint32_t& next = trie[state * k + a->byteClass[static_cast<unsigned char>(c)]];
+      if (next == 0) {
+        if (trie.size() + k > kMostMoves) return nullptr;
+        next = static_cast<std::uint32_t>(a->keyword.size());
+        a->keyword.push_back(-1);
+        trie.resize(trie.size() + k, 0);
+      }
+      state = trie[state * k + a->byteClass[static_cast<unsigned char>(c)]];
+    }
+    if (a->keyword[state] < 0) a->keyword[state] = static_cast<std::int32_t>(i);
+    a->starts[static_cast<unsigned char>(needles[i].want[0])] = true;
+    a->starts[static_cast<unsigned char>(AsciiLower(needles[i].want[0]))] = true;
+  }
+  for (int c = 'A'; c <= 'Z'; ++c)
+    a->starts[c] = a->starts[c] || a->starts[c + ('a' - 'A')];
+  const std::size_t states = a->keyword.size();
+  a->move = std::move(trie);
+  a->shorter.assign(states, 0);
+  std::vector<std::uint32_t> fail(states, 0), queue;
+  for (std::uint32_t c = 0; c < k; ++c) {
+    if (a->move[c] != 0) queue.push_back(a->move[c]);
+  }
+  for (std::size_t head = 0; head < queue.size(); ++head) {
+    const std::uint32_t s = queue[head];
+    const std::uint32_t f = fail[s];
+    a->shorter[s] = a->keyword[f] >= 0 ? f : a->shorter[f];
+    for (std::uint32_t c = 0; c < k; ++c) {
+      std::uint32_t& next = a->move[s * k + c];
+      if (next != 0) {
+        fail[next] = a->move[f * k + c];
+        queue.push_back(next);
+      } else {
+        next = a->move[f * k + c];
+      }
+    }
+  }
+  return a;
+}
+
+}  // namespace
+
 KeywordSet MakeKeywordSet(const Matcher& matcher, bool loose) {
   KeywordSet set;
   set.matcher = matcher;
@@ -144,6 +225,9 @@ KeywordSet MakeKeywordSet(const Matcher& matcher, bool loose) {
     // A keyword that is never found decides every line by itself.
     if (best.never) break;
     if (set.needles[i].never || set.needles[i].frequency < best.frequency) set.primary = i;
+  }
+  if (set.exact && matcher.excludeMode && set.findable.size() >= kKeywordsForAutomaton) {
+    set.automaton = MakeAutomaton(set.findable);
   }
   return set;
 }
@@ -214,12 +298,65 @@ bool TextHoldsKeywords(const KeywordSet& set, std::string_view text) {
   return LineHolds(set, begin, begin + std::min(text.size(), text.find('\0')), set.needles.size());
 }
 
+namespace {
+
+// Exclude mode through the automaton: the first line of [p, end) with an
+// occurrence of any keyword. Lines start the automaton afresh: no keyword
+// holds an LF.
+LineSpan NextLineByAutomaton(const KeywordSet& set, const LineEnds& lineEnds, const char* p,
+                             const char* end) {
+  const KeywordAutomaton& a = *set.automaton;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(p);
+  const auto* const stop = reinterpret_cast<const unsigned char*>(end);
+  const char* floor = p;
+  std::size_t failures = 0;  // candidates that failed since the last line decided
+  std::uint32_t state = 0;
+  while (bytes < stop) {
+    if (state == 0) {
+      while (bytes < stop && !a.starts[*bytes])
+        ++bytes;
+      if (bytes == stop) break;
+    }
+    state = a.move[state * a.classes + a.byteClass[*bytes++]];
+    for (std::uint32_t s = a.keyword[state] >= 0 ? state : a.shorter[state]; s != 0;
+         s = a.shorter[s]) {
+      const Needle& n = set.findable[static_cast<std::size_t>(a.keyword[s])];
+      const char* c = reinterpret_cast<const char*>(bytes) - n.want.size();
+      const bool byLine = failures == kFailuresBeforeLinear;
+      if (!byLine && !NeedleAt(n, c)) {
+        ++failures;
+        continue;
+      }
+      const char* lineBegin = LineStartBefore(lineEnds, floor, c);
+      if (!byLine && !StartsCharacter(set, lineBegin, c)) {
+        ++failures;
+        continue;
+      }
+      failures = 0;
+      const char* lineEnd = LineEndAfter(lineEnds, c);
+      if (!byLine ||
+          TextHoldsKeywords(set,
+                            std::string_view(lineBegin, TextEnd(lineBegin, lineEnd) - lineBegin))) {
+        return {lineBegin, lineEnd};
+      }
+      floor = lineEnd;
+      bytes = reinterpret_cast<const unsigned char*>(lineEnd);
+      state = 0;
+      break;
+    }
+  }
+  return {end, end};
+}
+
+}  // namespace
+
 LineSpan NextLineWithKeywords(const KeywordSet& set, const LineEnds& lineEnds, const char* p,
                               const char* end) {
   // Include mode follows the candidates of the rarest keyword, exclude mode
   // those of every keyword at once. A candidate that proves an occurrence
   // settles its line: include mode then looks for the other keywords there.
   const bool exclude = set.matcher.excludeMode || set.needles.empty();
+  if (exclude && set.automaton) return NextLineByAutomaton(set, lineEnds, p, end);
   const char* floor = p;
   std::size_t failures = 0;  // candidates that failed since the last line decided
   while (p < end) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,8 @@ Matcher MakeMatcher(const std::vector<std::string>& terms, bool excludeMode, Enc
 // Keywords are found case-insensitively for ASCII, on character boundaries, before any NUL.
 bool LineSelected(const Matcher& matcher, std::string_view line);
 
+struct KeywordAutomaton;
+
 // The same keywords prepared for searching the lines of a read buffer; what
 // it holds is the matcher's own business.
 struct KeywordSet {
@@ -39,6 +42,8 @@ struct KeywordSet {
   // True when the needles decide occurrences by themselves (lower-casing folds
   // ASCII letters only); false: they only find candidate lines for LineSelected.
   bool exact = true;
+  // Exclude mode with many keywords: all of them looked for in one pass.
+  std::shared_ptr<const KeywordAutomaton> automaton;
 };
 
 // The keyword set for matcher's keywords. loose makes a set that is not exact

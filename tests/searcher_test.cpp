@@ -118,7 +118,9 @@ Round RandomRound(Random& random) {
   // Lines longer than longLine are searched alone and regions cut into pieces:
   // small values make both happen in small data.
   if (Pick(random, 2) == 0) r.setup.longLine = 1 + Pick(random, 80);
-  for (std::size_t n = 1 + Pick(random, 3); n > 0; --n) {
+  // Now and then many keywords, which exclude mode looks for all at once.
+  const std::size_t keywords = Pick(random, 8) == 0 ? 8 + Pick(random, 8) : 1 + Pick(random, 3);
+  for (std::size_t n = keywords; n > 0; --n) {
     std::string keyword = RandomKeyword(random, r.data);
     // Typed on a UTF-8 console, a keyword taken from Shift-JIS data is UTF-8.
     const std::string typed = ShiftJisToUtf8(keyword);
