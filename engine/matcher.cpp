@@ -134,6 +134,7 @@ struct KeywordAutomaton {
   std::uint32_t classes = 1;           // class 0: bytes no keyword holds
   std::vector<std::uint32_t> move;     // state * classes + class: the next state
   std::vector<std::int32_t> keyword;   // by state: the findable keyword it ends, or -1
+  std::vector<std::int32_t> alike;     // by keyword: another that ends there too, or -1
   std::vector<std::uint32_t> shorter;  // by state: the next suffix state that ends one, or 0
   std::array<bool, 256> starts{};      // bytes a keyword can start with
 };
@@ -172,7 +173,9 @@ std::shared_ptr<const KeywordAutomaton> MakeAutomaton(const std::vector<Needle>&
       }
       state = trie[state * k + a->byteClass[static_cast<unsigned char>(c)]];
     }
-    if (a->keyword[state] < 0) a->keyword[state] = static_cast<std::int32_t>(i);
+    // Keywords that differ only in the case of a letter share a state.
+    a->alike.push_back(a->keyword[state]);
+    a->keyword[state] = static_cast<std::int32_t>(i);
     a->starts[static_cast<unsigned char>(needles[i].want[0])] = true;
     a->starts[static_cast<unsigned char>(AsciiLower(needles[i].want[0]))] = true;
   }
@@ -320,29 +323,30 @@ LineSpan NextLineByAutomaton(const KeywordSet& set, const LineEnds& lineEnds, co
     state = a.move[state * a.classes + a.byteClass[*bytes++]];
     for (std::uint32_t s = a.keyword[state] >= 0 ? state : a.shorter[state]; s != 0;
          s = a.shorter[s]) {
-      const Needle& n = set.findable[static_cast<std::size_t>(a.keyword[s])];
-      const char* c = reinterpret_cast<const char*>(bytes) - n.want.size();
-      const bool byLine = failures == kFailuresBeforeLinear;
-      if (!byLine && !NeedleAt(n, c)) {
-        ++failures;
-        continue;
+      for (std::int32_t k = a.keyword[s]; k >= 0; k = a.alike[static_cast<std::size_t>(k)]) {
+        const Needle& n = set.findable[static_cast<std::size_t>(k)];
+        const char* c = reinterpret_cast<const char*>(bytes) - n.want.size();
+        const bool byLine = failures == kFailuresBeforeLinear;
+        if (!byLine && !NeedleAt(n, c)) {
+          ++failures;
+          continue;
+        }
+        const char* lineBegin = LineStartBefore(lineEnds, floor, c);
+        if (!byLine && !StartsCharacter(set, lineBegin, c)) {
+          ++failures;
+          continue;
+        }
+        const char* lineEnd = LineEndAfter(lineEnds, c);
+        const std::string_view text(lineBegin, TextEnd(lineBegin, lineEnd) - lineBegin);
+        if (!byLine || TextHoldsKeywords(set, text)) return {lineBegin, lineEnd};
+        // Decided as a whole, the line holds none: on after it.
+        failures = 0;
+        floor = lineEnd;
+        bytes = reinterpret_cast<const unsigned char*>(lineEnd);
+        state = 0;
+        break;
       }
-      const char* lineBegin = LineStartBefore(lineEnds, floor, c);
-      if (!byLine && !StartsCharacter(set, lineBegin, c)) {
-        ++failures;
-        continue;
-      }
-      failures = 0;
-      const char* lineEnd = LineEndAfter(lineEnds, c);
-      if (!byLine ||
-          TextHoldsKeywords(set,
-                            std::string_view(lineBegin, TextEnd(lineBegin, lineEnd) - lineBegin))) {
-        return {lineBegin, lineEnd};
-      }
-      floor = lineEnd;
-      bytes = reinterpret_cast<const unsigned char*>(lineEnd);
-      state = 0;
-      break;
+      if (state == 0) break;
     }
   }
   return {end, end};

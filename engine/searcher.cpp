@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/data_encoding.h"
 #include "engine/matcher.h"
 #include "engine/narvo_engine.h"
 #include "engine/prefilter.h"
@@ -19,43 +20,6 @@
 namespace narvo {
 
 namespace {
-
-// The data encoding of one input and the keywords prepared for it.
-struct DataState {
-  bool decided = false;
-  Encoding encoding = Encoding::ShiftJis;
-  Matcher matcher;
-  // From the first byte >= 0x80 until its line ends: that line's bytes from
-  // there on are checked as they come, which decides at the line's end.
-  bool pending = false;
-  std::size_t pendingAt = 0;   // where that byte is in the read buffer, until checking
-  bool checking = false;       // the line's bytes up to what is held are checked
-  bool byteOrderMark = false;  // the data starts with one
-  Utf8Check check;
-};
-
-// The native mode knows only Shift-JIS. On a UTF-8 console every line before
-// the first byte >= 0x80 is ASCII, which the keywords as typed match exactly
-// as converted ones would, so the typed ones serve until the decision.
-void StartData(DataState* d, const SearchSetup& setup) {
-  d->decided = !setup.consoleUtf8;
-  d->encoding = setup.consoleUtf8 ? Encoding::Utf8 : Encoding::ShiftJis;
-  d->matcher = MakeMatcher(setup.terms, setup.excludeMode, d->encoding);
-}
-
-// The decision on the line that holds the first byte >= 0x80, once it has ended.
-Encoding DecidedEncoding(const DataState& d) {
-  return d.byteOrderMark || IsCompleteUtf8(d.check) ? Encoding::Utf8 : Encoding::ShiftJis;
-}
-
-// Takes encoding for the input's data.
-void Decide(DataState* d, const SearchSetup& setup, Encoding encoding) {
-  d->decided = true;
-  d->pending = d->checking = false;
-  d->encoding = encoding;
-  d->matcher =
-      MakeMatcher(KeywordsForData(setup.terms, true, d->encoding), setup.excludeMode, d->encoding);
-}
 
 bool WrittenInUtf8(const SearchSetup& setup, const DataState& d) {
   return setup.consoleUtf8 && d.encoding == Encoding::ShiftJis;
@@ -239,55 +203,6 @@ void SearchRegion(Search* s, char* p, char* const regionEnd) {
   }
 }
 
-// Looks at the bytes [from, held) just read for the first byte >= 0x80 while
-// the encoding is open; the decision waits for the end of its line.
-void NoteHighByte(Search* s, const ReadBuffer& b, std::size_t from) {
-  DataState& d = s->data;
-  if (d.decided || d.pending) return;
-  const char* bytes = b.bytes.get();
-  const std::size_t high = FirstHighByte(std::string_view(bytes + from, b.held - from));
-  if (high == std::string_view::npos) return;
-  d.pending = true;
-  d.pendingAt = from + high;
-  // The buffer starts at the start of the data until its first drop.
-  d.byteOrderMark = b.total == b.held && d.pendingAt == 0 && b.held >= 3 &&
-                    std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0;
-  d.check = Utf8Check();
-}
-
-// Decides when the buffer holds the end of the line that holds the first byte
-// >= 0x80 at pendingAt: its LF, the end mark that ends the input, or the end
-// of the data. When an end mark ends the line's text before that, the bytes
-// held are checked and the rest as it is skipped.
-void DecideOnHeldLine(Search* s, const ReadBuffer& b, bool dataEnded) {
-  DataState& d = s->data;
-  const char* bytes = b.bytes.get();
-  const char* const at = bytes + d.pendingAt;
-  const char* const held = bytes + b.held;
-  const char* lineStart = LastLf(bytes, at);
-  const char* const begin = lineStart == nullptr ? bytes : lineStart + 1;
-  const char* lf = static_cast<const char*>(std::memchr(at, '\n', held - at));
-  const char* lineEnd = lf == nullptr ? held : lf;
-  const char* mark = static_cast<const char*>(std::memchr(begin, kEndMark, lineEnd - begin));
-  const char* second =
-      mark == nullptr
-          ? nullptr
-          : static_cast<const char*>(std::memchr(mark + 1, kEndMark, lineEnd - mark - 1));
-  if (mark == begin || (second != nullptr && second < at)) {
-    // The input ends before that byte: every line read is ASCII, and the
-    // keywords as typed serve to the end.
-    d.pending = false;
-    d.decided = true;
-    return;
-  }
-  if (second != nullptr) lineEnd = second;
-  const bool ended = lineEnd != held || dataEnded;
-  if (!ended && mark == nullptr) return;  // read on
-  CheckUtf8(&d.check, std::string_view(at, static_cast<std::size_t>(lineEnd - at)));
-  d.checking = !ended;
-  if (ended) Decide(&d, *s->setup, DecidedEncoding(d));
-}
-
 // Writes what the buffer's searched part selected and keeps the last line.
 void EndPass(Search* s) {
   FlushPrinter(&s->printer);
@@ -306,23 +221,7 @@ bool SkipRest(Search* s, ReadBuffer* b, std::size_t from, bool dataEnded) {
   char* mark = static_cast<char*>(std::memchr(bytes + from, kEndMark, lineEnd - (bytes + from)));
   const std::string_view rest(bytes + from, (mark != nullptr ? mark : lineEnd) - (bytes + from));
   const bool ended = mark != nullptr || lf != nullptr || dataEnded;
-  DataState& d = s->data;
-  if (!d.decided && !d.checking) {
-    // The first byte >= 0x80 may stand in the rest: its line is this one.
-    const std::size_t high = FirstHighByte(rest);
-    if (high != std::string_view::npos) {
-      d.pending = d.checking = true;
-      d.byteOrderMark = false;
-      d.check = Utf8Check();
-      CheckUtf8(&d.check, rest.substr(high));
-    }
-  } else if (d.checking) {
-    CheckUtf8(&d.check, rest);
-  }
-  if (d.checking && ended) {
-    Decide(&d, *s->setup, DecidedEncoding(d));
-    PrepareKeywords(s);
-  }
+  if (CheckSkippedBytes(&s->data, *s->setup, rest, ended)) PrepareKeywords(s);
   if (!ended) {
     b->held = from;  // the rest is dropped as it comes
     return false;
@@ -383,13 +282,12 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
     char* begin = b.bytes.get();
     char* end = begin + b.held;
     DataState& d = s.data;
-    NoteHighByte(&s, b, fresh);
+    NoteHighByte(&d, b, fresh);
     if (d.pending && !d.checking &&
         (dataEnded || d.pendingAt >= fresh ||
          std::memchr(begin + fresh, '\n', end - (begin + fresh)) ||
          std::memchr(begin + fresh, kEndMark, end - (begin + fresh)))) {
-      DecideOnHeldLine(&s, b, dataEnded);
-      if (d.decided) PrepareKeywords(&s);
+      if (DecideOnHeldLine(&d, setup, b, dataEnded)) PrepareKeywords(&s);
     }
     if (dataEnded) {
       // Every line with a line end has been searched: what is held is the last line.

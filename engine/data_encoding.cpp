@@ -1,0 +1,102 @@
+#include "engine/data_encoding.h"
+
+#include <cstring>
+
+#include "engine/prefilter.h"
+#include "helpers/text.h"
+
+namespace narvo {
+
+// The native mode knows only Shift-JIS. On a UTF-8 console every line before
+// the first byte >= 0x80 is ASCII, which the keywords as typed match exactly
+// as converted ones would, so the typed ones serve until the decision.
+void StartData(DataState* d, const SearchSetup& setup) {
+  d->decided = !setup.consoleUtf8;
+  d->encoding = setup.consoleUtf8 ? Encoding::Utf8 : Encoding::ShiftJis;
+  d->matcher = MakeMatcher(setup.terms, setup.excludeMode, d->encoding);
+}
+
+namespace {
+
+// The decision on the line that holds the first byte >= 0x80, once it has ended.
+Encoding DecidedEncoding(const DataState& d) {
+  return d.byteOrderMark || IsCompleteUtf8(d.check) ? Encoding::Utf8 : Encoding::ShiftJis;
+}
+
+}  // namespace
+
+void Decide(DataState* d, const SearchSetup& setup, Encoding encoding) {
+  d->decided = true;
+  d->pending = d->checking = false;
+  d->encoding = encoding;
+  d->matcher =
+      MakeMatcher(KeywordsForData(setup.terms, true, d->encoding), setup.excludeMode, d->encoding);
+}
+
+void NoteHighByte(DataState* data, const ReadBuffer& b, std::size_t from) {
+  DataState& d = *data;
+  if (d.decided || d.pending) return;
+  const char* bytes = b.bytes.get();
+  const std::size_t high = FirstHighByte(std::string_view(bytes + from, b.held - from));
+  if (high == std::string_view::npos) return;
+  d.pending = true;
+  d.pendingAt = from + high;
+  // The buffer starts at the start of the data until its first drop.
+  d.byteOrderMark = b.total == b.held && d.pendingAt == 0 && b.held >= 3 &&
+                    std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0;
+  d.check = Utf8Check();
+}
+
+// The line ends at its LF, the end mark that ends the input, or the end of
+// the data. When an end mark ends the line's text before that, the bytes held
+// are checked now and the rest as it is skipped.
+bool DecideOnHeldLine(DataState* data, const SearchSetup& setup, const ReadBuffer& b,
+                      bool dataEnded) {
+  DataState& d = *data;
+  const char* bytes = b.bytes.get();
+  const char* const at = bytes + d.pendingAt;
+  const char* const held = bytes + b.held;
+  const char* lineStart = LastLf(bytes, at);
+  const char* const begin = lineStart == nullptr ? bytes : lineStart + 1;
+  const char* lf = static_cast<const char*>(std::memchr(at, '\n', held - at));
+  const char* lineEnd = lf == nullptr ? held : lf;
+  const char* mark = static_cast<const char*>(std::memchr(begin, kEndMark, lineEnd - begin));
+  const char* second =
+      mark == nullptr
+          ? nullptr
+          : static_cast<const char*>(std::memchr(mark + 1, kEndMark, lineEnd - mark - 1));
+  if (mark == begin || (second != nullptr && second < at)) {
+    // The input ends before that byte: every line read is ASCII, and the
+    // keywords as typed serve to the end.
+    d.pending = false;
+    d.decided = true;
+    return true;
+  }
+  if (second != nullptr) lineEnd = second;
+  const bool ended = lineEnd != held || dataEnded;
+  if (!ended && mark == nullptr) return false;  // read on
+  CheckUtf8(&d.check, std::string_view(at, static_cast<std::size_t>(lineEnd - at)));
+  d.checking = !ended;
+  if (ended) Decide(&d, setup, DecidedEncoding(d));
+  return ended;
+}
+
+bool CheckSkippedBytes(DataState* data, const SearchSetup& setup, std::string_view rest,
+                       bool ended) {
+  DataState& d = *data;
+  if (!d.decided && !d.checking) {
+    // The first byte >= 0x80 may stand in the rest: its line is this one.
+    const std::size_t high = FirstHighByte(rest);
+    if (high == std::string_view::npos) return false;
+    d.pending = d.checking = true;
+    d.byteOrderMark = false;
+    d.check = Utf8Check();
+    rest.remove_prefix(high);
+  }
+  if (!d.checking) return false;
+  CheckUtf8(&d.check, rest);
+  if (ended) Decide(&d, setup, DecidedEncoding(d));
+  return ended;
+}
+
+}  // namespace narvo
