@@ -347,7 +347,7 @@ void ShowHelpScreen() {
     RawRow(All, " ( " + InQuotes(programFile) + " is not original name )");
   }
   Row(All, kCopyright);
-  FlushOutput();
+  FinishOutput();
   platform::ExitProcess(0);
 }
 

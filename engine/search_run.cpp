@@ -78,7 +78,7 @@ std::string DefaultTargetFile() {
 
 void EndWithMessage(const char* text) {
   WriteLine(ConsoleText(text));
-  FlushOutput();
+  FinishOutput();
   platform::ExitProcess(0);
 }
 
