@@ -49,12 +49,30 @@ def setUpModule():
         start_wine()
 
 
+def wineserver():
+    """wineserver: on PATH, or beside wine64 (Debian's wine keeps it off PATH)."""
+    emulator = CONFIG["emulator"].split(";")[0]
+    for candidate in (os.environ.get("WINESERVER"), shutil.which("wineserver"),
+                      os.path.join(os.path.dirname(emulator), "wineserver")):
+        if candidate and os.access(candidate, os.X_OK):
+            return candidate
+    raise unittest.SkipTest("wineserver is not installed")
+
+
 def start_wine():
     global wine_keeper, wine_folder
     wine_folder = tempfile.mkdtemp(prefix="narvo-wine-")
     wine_env["WINEPREFIX"] = os.path.join(wine_folder, "prefix")
     environment = dict(os.environ, DISPLAY=display, WINEDEBUG="-all", LANG="ja_JP.UTF-8",
                        LC_ALL="ja_JP.UTF-8", **wine_env)
+    # The new prefix is set up first: wineboot returns while the programs it
+    # started still work on it, and its server ends once they are done. No
+    # display yet: that is the session's, and a dialog would wait for an answer.
+    booting = {k: v for k, v in environment.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    subprocess.run(CONFIG["emulator"].split(";") + ["wineboot", "-i"], env=booting,
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=300, check=True)
+    subprocess.run([wineserver(), "-w"], env=booting, timeout=300, check=True)
     # cmd.exe waits for commands on its standard input until the group closes it.
     wine_keeper = subprocess.Popen(CONFIG["emulator"].split(";") + ["cmd.exe"],
                                    stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
@@ -70,10 +88,8 @@ def stop_wine():
         except subprocess.TimeoutExpired:
             wine_keeper.kill()
             wine_keeper.wait()
-    wineserver = shutil.which("wineserver")
-    if wineserver:
-        subprocess.run([wineserver, "-k"], env=environment, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60)
+    subprocess.run([wineserver(), "-k"], env=environment, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=60)
     shutil.rmtree(wine_folder, ignore_errors=True)
 
 
