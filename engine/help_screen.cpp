@@ -172,7 +172,7 @@ void ShowHelpScreen(HelpRequestKind kind, Edition edition) {
         break;
     }
   }
-  FlushOutput();
+  FinishOutput();
   platform::ExitProcess(0);
 }
 

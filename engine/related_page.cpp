@@ -20,7 +20,7 @@ void OpenRelatedPage(const std::string& keyword) {
   } else {
     platform::OpenWebPage(NARVO_URL_AUTHOR);
   }
-  FlushOutput();
+  FinishOutput();
   platform::ExitProcess(0);
 }
 

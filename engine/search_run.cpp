@@ -65,7 +65,7 @@ std::string DefaultTargetFile() {
 
 void EndWithMessage(const char* text) {
   WriteLine(ConsoleText(text));
-  FlushOutput();
+  FinishOutput();
   platform::ExitProcess(0);
 }
 

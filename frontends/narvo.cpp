@@ -3,6 +3,7 @@
 
 #include "engine/narvo_engine.h"
 #include "helpers/failure.h"
+#include "helpers/output.h"
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {
@@ -14,5 +15,6 @@ int main(int argc, char** argv) {
     // A line too long for memory: the buffers are released by now, so the report fits.
     narvo::FailOutOfMemory();
   }
+  narvo::FinishOutput();
   return 0;
 }

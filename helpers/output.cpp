@@ -74,6 +74,12 @@ void FlushOutput() {
   if (!Drain(&error)) FailIo(error);
 }
 
+void FinishOutput() {
+  FlushOutput();
+  platform::IoError error;
+  if (!platform::CloseOutput(&error)) FailIo(error);
+}
+
 bool TryFlushOutput() {
   platform::IoError error;
   return Drain(&error);

@@ -23,6 +23,11 @@ void WriteLine(std::string_view bytes);
 // Writes everything buffered; a failure ends in the failure report.
 void FlushOutput();
 
+// Writes everything buffered and closes standard output, the last write of a
+// run that ends normally; a failure, also one shown only by the close, ends in
+// the failure report.
+void FinishOutput();
+
 // Writes everything buffered and drops it; false on failure (for the failure report itself).
 bool TryFlushOutput();
 

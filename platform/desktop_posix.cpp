@@ -3,12 +3,15 @@
 // the desktop's own programs, found on PATH and started without a shell (the
 // address or text never passes through one, so no quoting can go wrong).
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <string>
@@ -60,12 +63,27 @@ std::vector<char*> ArgumentVector(std::vector<std::string>& arguments) {
   return argv;
 }
 
-// Writes all of text to fd. A helper that died closes the pipe under us; that
-// must show as a failed write, not as a SIGPIPE that ends zanpo, so the signal
-// is ignored just around the writes (SIG_IGN discards it instead of leaving it
-// pending) and the program's own disposition comes back afterwards: its
-// standard output keeps ending quietly on a closed pipe.
-bool WriteToHelper(int fd, std::string_view text) {
+// How long a clipboard helper may take to take the text and exit. It normally
+// needs milliseconds; one that hangs on a frozen display is killed then and
+// counts as failed.
+constexpr int kHelperMilliseconds = 3000;
+
+// Milliseconds left until deadline, at least 0.
+int MillisecondsLeft(const timespec& deadline) {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const long long left = (static_cast<long long>(deadline.tv_sec) - now.tv_sec) * 1000 +
+                         (deadline.tv_nsec - now.tv_nsec) / 1000000;
+  return left < 0 ? 0 : static_cast<int>(left);
+}
+
+// Writes all of text to the non-blocking fd before deadline: a helper that
+// never reads must not hold zanpo in a full pipe. A helper that died closes the
+// pipe under us; that must show as a failed write, not as a SIGPIPE that ends
+// zanpo, so the signal is ignored just around the writes (SIG_IGN discards it
+// instead of leaving it pending) and the program's own disposition comes back
+// afterwards: its standard output keeps ending quietly on a closed pipe.
+bool WriteToHelper(int fd, std::string_view text, const timespec& deadline) {
   struct sigaction ignore = {};
   struct sigaction previous = {};
   ignore.sa_handler = SIG_IGN;
@@ -74,20 +92,46 @@ bool WriteToHelper(int fd, std::string_view text) {
   bool ok = true;
   while (!text.empty()) {
     const ssize_t n = write(fd, text.data(), text.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
+    if (n >= 0) {
+      text.remove_prefix(static_cast<std::size_t>(n));
+      continue;
     }
-    text.remove_prefix(static_cast<std::size_t>(n));
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      pollfd ready = {fd, POLLOUT, 0};
+      const int waited = poll(&ready, 1, MillisecondsLeft(deadline));
+      if (waited > 0 || (waited < 0 && errno == EINTR)) continue;
+    }
+    ok = false;
+    break;
   }
   sigaction(SIGPIPE, &previous, nullptr);
   return ok;
 }
 
-// Runs a clipboard helper with text on its standard input and waits for it.
-// Its stdout and stderr go to /dev/null: xclip stays behind to serve the
-// selection and would hold any inherited pipe open, hanging whoever reads it.
+// Waits for child until deadline; false when it has not ended by then or
+// cannot be waited for. *status gets how it ended.
+bool WaitForHelper(pid_t child, const timespec& deadline, int* status) {
+  // Polled: no portable call waits for a child with a time limit, and a
+  // handler for SIGCHLD would be state every other part of the process shares.
+  long pause = 1000000;  // 1 ms, doubled up to 50 ms: most helpers end within the first
+  for (;;) {
+    const pid_t ended = waitpid(child, status, WNOHANG);
+    if (ended == child) return true;
+    if (ended < 0 && errno != EINTR) return false;
+    const int left = MillisecondsLeft(deadline);
+    if (left == 0) return false;
+    timespec nap = {0, std::min<long>(pause, static_cast<long>(left) * 1000000)};
+    nanosleep(&nap, nullptr);
+    pause = std::min<long>(pause * 2, 50000000);
+  }
+}
+
+// Runs a clipboard helper with text on its standard input and waits for it
+// until a deadline. Its stdout and stderr go to /dev/null: xclip stays behind
+// to serve the selection and would hold any inherited pipe open, hanging
+// whoever reads it. It gets a process group of its own, so a helper that is
+// out of time is killed with whatever it started (a script's programs).
 bool RunClipboardHelper(std::vector<std::string> arguments, std::string_view text) {
   const std::string program = FindOnPath(arguments[0]);
   if (program.empty()) return false;
@@ -97,16 +141,24 @@ bool RunClipboardHelper(std::vector<std::string> arguments, std::string_view tex
   // Neither end may stay open in the helper beyond its stdin, or it never sees the end of the text.
   fcntl(pipeEnds[0], F_SETFD, FD_CLOEXEC);
   fcntl(pipeEnds[1], F_SETFD, FD_CLOEXEC);
+  // Only our end: the helper reads its stdin as usual.
+  fcntl(pipeEnds[1], F_SETFL, fcntl(pipeEnds[1], F_GETFL) | O_NONBLOCK);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
 
   std::vector<char*> argv = ArgumentVector(arguments);
   pid_t child = -1;
-  const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  const int spawned =
+      posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(pipeEnds[0]);
   if (spawned != 0) {
@@ -114,11 +166,23 @@ bool RunClipboardHelper(std::vector<std::string> arguments, std::string_view tex
     return false;
   }
 
-  const bool written = WriteToHelper(pipeEnds[1], text);
+  timespec deadline;
+  clock_gettime(CLOCK_MONOTONIC, &deadline);
+  deadline.tv_sec += kHelperMilliseconds / 1000;
+  deadline.tv_nsec += static_cast<long>(kHelperMilliseconds % 1000) * 1000000;
+  if (deadline.tv_nsec >= 1000000000) {
+    deadline.tv_sec += 1;
+    deadline.tv_nsec -= 1000000000;
+  }
+  const bool written = WriteToHelper(pipeEnds[1], text, deadline);
   close(pipeEnds[1]);
   int status = 0;
-  while (waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR) return false;
+  if (!WaitForHelper(child, deadline, &status)) {
+    kill(-child, SIGKILL);
+    // SIGKILL cannot be caught: the wait is short. It also spares a zombie.
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return false;
   }
   // A helper that lost part of the text would leave a wrong clipboard behind,
   // even if it then exits 0.

@@ -101,6 +101,10 @@ bool WriteAll(Stream stream, const char* data, std::size_t size, IoError* error)
 // gathers them with writev); false with *error filled on failure.
 bool WriteAllPieces(Stream stream, std::span<const std::string_view> pieces, IoError* error);
 
+// Closes standard output after the last write; false with *error filled when the
+// system reports a failure only then (POSIX). Nothing to do on Windows.
+bool CloseOutput(IoError* error);
+
 // True when the console speaks UTF-8 (POSIX with a UTF-8 locale codeset); false
 // means the native mode, where every text is Shift-JIS bytes as on Windows.
 bool ConsoleIsUtf8();

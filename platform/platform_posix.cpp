@@ -2,6 +2,8 @@
 // Windows programs in code page 932; a UTF-8 locale switches the console to UTF-8.
 #include <fcntl.h>
 #include <langinfo.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -54,13 +56,12 @@ IoError ErrorFromErrno(int e) {
   return error;
 }
 
-bool CodesetIsUtf8() {
-  const char* codeset = nl_langinfo(CODESET);
-  if (codeset == nullptr) return false;
+// True for every spelling of UTF-8 a codeset name takes (UTF-8, utf8, UTF_8...).
+bool NamesUtf8(std::string_view codeset) {
   std::string name;
-  for (const char* p = codeset; *p; ++p) {
-    if (*p != '-' && *p != '_')
-      name += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+  for (const char c : codeset) {
+    if (c != '-' && c != '_')
+      name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
   return name == "utf8";
 }
@@ -72,14 +73,67 @@ std::string WithOneSlash(std::string folder) {
   return folder + '/';
 }
 
+// The codeset the environment names for character handling, for when the locale
+// cannot load: glibc refuses the whole of LC_ALL="" when any one category names
+// a locale that is not installed, and an ssh session from macOS sends
+// LC_CTYPE=UTF-8, which glibc does not know. The user still types UTF-8 then.
+// POSIX's order: the first non-empty of LC_ALL, LC_CTYPE, LANG. The codeset
+// follows the '.' up to a '@' modifier; a value without a '.' is itself one.
+std::string_view CodesetOfEnvironment() {
+  for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value == nullptr || value[0] == '\0') continue;
+    std::string_view name(value);
+    if (const std::size_t dot = name.find('.'); dot != std::string_view::npos) {
+      name.remove_prefix(dot + 1);
+    }
+    return name.substr(0, name.find('@'));
+  }
+  return std::string_view();
+}
+
+// Gives SIGCHLD and SIGPIPE their default dispositions, unblocked, whatever the
+// parent left: with SIGCHLD ignored, waitpid cannot report how a clipboard helper
+// ended; with SIGPIPE ignored or blocked, a reader that went away would end the
+// run in a failure report instead of quietly, as it ends every other filter.
+void ResetSignals() {
+  struct sigaction standard = {};
+  standard.sa_handler = SIG_DFL;
+  sigemptyset(&standard.sa_mask);
+  sigaction(SIGCHLD, &standard, nullptr);
+  sigaction(SIGPIPE, &standard, nullptr);
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGCHLD);
+  sigaddset(&signals, SIGPIPE);
+  sigprocmask(SIG_UNBLOCK, &signals, nullptr);
+}
+
+// Waits until fd can take more bytes (a parent may hand over a non-blocking
+// pipe, where a full pipe is EAGAIN, not a failure); false when polling fails.
+bool WaitUntilWritable(int fd, IoError* error) {
+  pollfd ready = {fd, POLLOUT, 0};
+  while (poll(&ready, 1, -1) < 0) {
+    if (errno == EINTR) continue;
+    *error = ErrorFromErrno(errno);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void Init(int argc, char** argv) {
   argumentCount = argc;
   arguments = argv;
-  std::setlocale(LC_ALL, "");
+  ResetSignals();
+  if (std::setlocale(LC_ALL, "") != nullptr) {
+    const char* codeset = nl_langinfo(CODESET);
+    consoleUtf8 = codeset != nullptr && NamesUtf8(codeset);
+  } else {
+    consoleUtf8 = NamesUtf8(CodesetOfEnvironment());
+  }
   tzset();
-  consoleUtf8 = CodesetIsUtf8();
 }
 
 std::string ProgramPath() {
@@ -236,6 +290,11 @@ std::ptrdiff_t ReadInput(const Input& input, char* buffer, std::size_t size, IoE
     const ssize_t n = read(static_cast<int>(input.handle), buffer, size);
     if (n >= 0) return n;
     if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      // Standard input left non-blocking by the parent: wait for data as a blocking read would.
+      pollfd ready = {static_cast<int>(input.handle), POLLIN, 0};
+      if (poll(&ready, 1, -1) >= 0 || errno == EINTR) continue;
+    }
     if (errno == EPIPE) return 0;
     *error = ErrorFromErrno(errno);
     return -1;
@@ -260,6 +319,10 @@ bool WriteAll(Stream stream, const char* data, std::size_t size, IoError* error)
     const ssize_t n = write(fd, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        if (!WaitUntilWritable(fd, error)) return false;
+        continue;
+      }
       *error = ErrorFromErrno(errno);
       return false;
     }
@@ -288,6 +351,10 @@ bool WriteAllPieces(Stream stream, std::span<const std::string_view> pieces, IoE
     const ssize_t n = writev(fd, vectors, static_cast<int>(count));
     if (n < 0) {
       if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        if (!WaitUntilWritable(fd, error)) return false;
+        continue;
+      }
       *error = ErrorFromErrno(errno);
       return false;
     }
@@ -299,6 +366,17 @@ bool WriteAllPieces(Stream stream, std::span<const std::string_view> pieces, IoE
       done = 0;
     }
     done += left;
+  }
+  return true;
+}
+
+bool CloseOutput(IoError* error) {
+  // The last chance for a write failure to show (a file system that reports it
+  // only when the file is closed). A standard output that was never open has
+  // taken no bytes (a write would have failed first), so nothing is lost then.
+  if (close(STDOUT_FILENO) != 0 && errno != EBADF && errno != EINTR) {
+    *error = ErrorFromErrno(errno);
+    return false;
   }
   return true;
 }

@@ -287,6 +287,11 @@ bool WriteAllPieces(Stream stream, std::span<const std::string_view> pieces, IoE
   return WriteAll(stream, joined.data(), joined.size(), error);
 }
 
+bool CloseOutput(IoError*) {
+  // WriteFile reports every failure as it happens; the handle ends with the process.
+  return true;
+}
+
 bool ConsoleIsUtf8() {
   return false;
 }

@@ -319,20 +319,59 @@ class BadInput(Case):
 
     @posix_only
     def test_full_output_device(self):
+        full_device = sjis("I/O エラー (28).")
         cases = [
-            ("line through the buffer", b"x\r\n", sjis("I/O エラー (28)."), 1),
-            ("line longer than the buffer", b"x" * (1 << 20) + b"\r\n", sjis("I/O エラー (28)."), 1),
-            ("nothing to write", b"y\r\n", None, 0),
+            ("line through the buffer", b"x\r\n", ["x"], full_device, 1),
+            ("line longer than the buffer", b"x" * (1 << 20) + b"\r\n", ["x"], full_device, 1),
+            ("nothing to write", b"y\r\n", ["x"], None, 0),
+            ("message", b"y\r\n", [], full_device, 1),
+            ("help screen", None, ["/?"], full_device, 1),
         ]
-        for name, data, message, status in cases:
+        for name, data, args, message, status in cases:
             with self.subTest(name):
                 with open("/dev/full", "wb") as full:
-                    r = self.search(data, "x", stdout=full)
+                    if data is None:
+                        r = self.run_program(self.program, *args, stdout=full)
+                    else:
+                        r = self.search(data, *args, stdout=full)
                 self.assertEqual(r.status, status)
                 if message:
                     self.assertTrue(r.err.endswith(b"\r\n" + message + b"\r\n\r\n"), r.err)
                 else:
                     self.assertEqual(r.err, b"")
+
+    @posix_only
+    def test_non_blocking_pipes_are_waited_for(self):
+        # A parent may hand over pipes left non-blocking: a full output pipe or
+        # an empty input pipe is something to wait for, not an I/O error (11).
+        lines = b"".join(b"%07d,line\r\n" % n for n in range(40000))  # several pipes full
+
+        def feed(fd):
+            with os.fdopen(fd, "wb") as f:
+                f.write(lines)
+
+        for via in ("output", "input"):
+            with self.subTest(via=via):
+                out_read, out_write = os.pipe()
+                in_read, in_write = os.pipe()
+                os.set_blocking(out_write if via == "output" else in_read, False)
+                with open(self.path("err"), "w+b") as err:
+                    p = subprocess.Popen([self.program, "/S", "line"], stdin=in_read,
+                                         stdout=out_write, stderr=err,
+                                         env=dict(os.environ, LC_ALL="C"))
+                    os.close(out_write)
+                    os.close(in_read)
+                    # The input arrives late and the output is read late.
+                    time.sleep(0.3)
+                    writer = threading.Thread(target=feed, args=(in_write,))
+                    writer.start()
+                    time.sleep(0.3)
+                    with os.fdopen(out_read, "rb") as out:
+                        got = out.read()
+                    writer.join()
+                    status = p.wait(timeout=60)
+                    err.seek(0)
+                    self.assertEqual((got == lines, err.read(), status), (True, b"", 0))
 
     # --- parameters -----------------------------------------------------------
     @posix_only

@@ -15,6 +15,7 @@ a wine program running until it ends.
 
 import os
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -48,12 +49,30 @@ def setUpModule():
         start_wine()
 
 
+def wineserver():
+    """wineserver: on PATH, or beside wine64 (Debian's wine keeps it off PATH)."""
+    emulator = CONFIG["emulator"].split(";")[0]
+    for candidate in (os.environ.get("WINESERVER"), shutil.which("wineserver"),
+                      os.path.join(os.path.dirname(emulator), "wineserver")):
+        if candidate and os.access(candidate, os.X_OK):
+            return candidate
+    raise unittest.SkipTest("wineserver is not installed")
+
+
 def start_wine():
     global wine_keeper, wine_folder
     wine_folder = tempfile.mkdtemp(prefix="narvo-wine-")
     wine_env["WINEPREFIX"] = os.path.join(wine_folder, "prefix")
     environment = dict(os.environ, DISPLAY=display, WINEDEBUG="-all", LANG="ja_JP.UTF-8",
                        LC_ALL="ja_JP.UTF-8", **wine_env)
+    # The new prefix is set up first: wineboot returns while the programs it
+    # started still work on it, and its server ends once they are done. No
+    # display yet: that is the session's, and a dialog would wait for an answer.
+    booting = {k: v for k, v in environment.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    subprocess.run(CONFIG["emulator"].split(";") + ["wineboot", "-i"], env=booting,
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=300, check=True)
+    subprocess.run([wineserver(), "-w"], env=booting, timeout=300, check=True)
     # cmd.exe waits for commands on its standard input until the group closes it.
     wine_keeper = subprocess.Popen(CONFIG["emulator"].split(";") + ["cmd.exe"],
                                    stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
@@ -69,10 +88,8 @@ def stop_wine():
         except subprocess.TimeoutExpired:
             wine_keeper.kill()
             wine_keeper.wait()
-    wineserver = shutil.which("wineserver")
-    if wineserver:
-        subprocess.run([wineserver, "-k"], env=environment, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60)
+    subprocess.run([wineserver(), "-k"], env=environment, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=60)
     shutil.rmtree(wine_folder, ignore_errors=True)
 
 
@@ -281,18 +298,47 @@ class Helpers(ClipboardCase):
                 self.assertClipboardFailure(r, crlf_lines("x,1,one", "x,2,two"))
                 self.assertClipboardKept()
 
-    def test_a_helper_that_dies_unread_is_passed_over(self):
+    def test_a_helper_that_fails_unread_is_passed_over(self):
         # The line is longer than a pipe holds, so writing it to an xclip that
-        # died without reading raises SIGPIPE, which must not end zanpo; the
-        # next helper must still get all of it.
+        # ended without reading raises SIGPIPE, which must not end zanpo, and
+        # the text it lost makes it a failure even with status 0. The next
+        # helper must still get all of it.
         long_line = "x" * 300000
-        path = self.helper_folder(failing=("xclip",))
+        for xclip in ("exit 1\n", "exit 0\n"):
+            with self.subTest(xclip=xclip):
+                path = self.helper_folder()
+                self.stand_in(path, "xclip", xclip)
+                received = os.path.join(path, "received")
+                self.stand_in(path, "xsel", f'exec {shutil.which("cat")} > "{received}"\n')
+                r = self.search([long_line], "/C1", "x", env={"PATH": path})
+                self.assertOutput(r, crlf_lines(long_line))
+                with open(received, "rb") as f:
+                    self.assertEqual(f.read(), long_line.encode())
+
+    def test_helpers_that_hang_are_killed_and_fail(self):
+        # As on a frozen display: xclip never reads (the text fills its pipe),
+        # xsel reads all of it and never ends. Each is killed after a few
+        # seconds, with the programs it started, and the next one is tried.
+        long_line = "x" * 300000
+        path = self.helper_folder()
         received = os.path.join(path, "received")
-        self.stand_in(path, "xsel", f'exec {shutil.which("cat")} > "{received}"\n')
+        sleep = f"{shutil.which('sleep')} 600\n"
+        self.stand_in(path, "xclip", sleep)
+        self.stand_in(path, "xsel", f'{shutil.which("cat")} > "{received}"\n' + sleep)
         r = self.search([long_line], "/C1", "x", env={"PATH": path})
-        self.assertOutput(r, crlf_lines(long_line))
+        self.assertClipboardFailure(r, crlf_lines(long_line))
         with open(received, "rb") as f:
             self.assertEqual(f.read(), long_line.encode())
+
+    def test_a_parent_that_ignores_sigchld_changes_nothing(self):
+        # Ignored signals stay ignored in the programs a process starts; with
+        # SIGCHLD ignored, no child's status can be waited for.
+        data = self.write("d.csv", crlf_lines(ZIP_LINE))
+        p = subprocess.run([self.program, "/F" + data, "ab"], capture_output=True,
+                           env=dict(os.environ, LC_ALL="C", DISPLAY=display), timeout=120,
+                           preexec_fn=lambda: signal.signal(signal.SIGCHLD, signal.SIG_IGN))
+        self.assertEqual((p.stdout, p.stderr, p.returncode), (crlf_lines(ZIP_LINE), b"", 0))
+        self.assertClipboard(b"1234567")
 
     @unittest.skipIf(shutil.which("xsel") is None, "xsel is not installed")
     def test_xsel_takes_over_when_xclip_fails(self):

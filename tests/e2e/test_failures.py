@@ -2,6 +2,7 @@
 
 import os
 import re
+import signal
 import subprocess
 import unittest
 
@@ -50,13 +51,19 @@ class FailureReport(Case):
     def test_closed_pipe_ends_quietly(self):
         path = self.write("d.txt", b"x\r\n" * 200000)
         program = self.install()
-        p = subprocess.Popen([program, "/F" + path, "x"], stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE, env={"LC_ALL": "C"})
-        p.stdout.read(10)
-        p.stdout.close()
-        err = p.stderr.read()
-        self.assertEqual(p.wait(), -13)  # SIGPIPE, like any other filter
-        self.assertEqual(err, b"")
+        # Also when the parent left SIGPIPE ignored, which its programs inherit.
+        for ignored in (False, True):
+            with self.subTest(sigpipe_ignored_by_parent=ignored):
+                p = subprocess.Popen([program, "/F" + path, "x"], stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, env={"LC_ALL": "C"},
+                                     preexec_fn=lambda: signal.signal(
+                                         signal.SIGPIPE,
+                                         signal.SIG_IGN if ignored else signal.SIG_DFL))
+                p.stdout.read(10)
+                p.stdout.close()
+                err = p.stderr.read()
+                self.assertEqual(p.wait(), -13)  # SIGPIPE, like any other filter
+                self.assertEqual(err, b"")
 
     @unittest.skipIf(windows() or os.geteuid() == 0, "root reads every file")
     def test_unreadable_file(self):

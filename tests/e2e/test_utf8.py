@@ -138,6 +138,26 @@ class Utf8Console(Case):
                 self.assertOutput(r, utf8(native.out))
                 self.assertIn("郵便番号".encode("utf-8"), r.out)
 
+    def test_an_environment_whose_locale_cannot_load_still_names_the_console(self):
+        # xx_YY is installed nowhere: setlocale refuses the whole environment, and
+        # the codeset named by the first non-empty of LC_ALL, LC_CTYPE, LANG decides.
+        unset = {"LC_ALL": "", "LC_CTYPE": "", "LANG": "", "LC_MESSAGES": ""}
+        cases = [
+            ({"LANG": "ja_JP.UTF-8", "LC_MESSAGES": "xx_YY.UTF-8"}, True),
+            ({"LC_CTYPE": "UTF-8"}, True),  # what an ssh session from macOS sends
+            ({"LC_CTYPE": "xx_YY.utf8@euro", "LANG": "xx_YY.EUC-JP"}, True),
+            ({"LC_CTYPE": "C.UTF-8"}, True),  # an empty LC_ALL counts as unset
+            ({"LC_ALL": "xx_YY.EUC-JP", "LANG": "C.UTF-8"}, False),
+            ({"LANG": "xx_YY.EUC-JP"}, False),
+            ({"LANG": "xx_YY", "LC_MESSAGES": "UTF-8"}, False),
+        ]
+        message = "指定した対象ファイルが見つかりません\r\n"
+        program = self.install()
+        for env, utf8_console in cases:
+            with self.subTest(env=env):
+                r = self.run_program(program, b"/Fmissing.csv", b"x", env=dict(unset, **env))
+                self.assertOutput(r, message.encode("utf-8" if utf8_console else "cp932"))
+
     def test_the_failure_report_is_utf8(self):
         path = self.write("data.csv", SJIS)
         r = self.run_utf8("/F" + native_path(path), "/C99999999999", "x", program="zanpo")

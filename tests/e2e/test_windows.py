@@ -180,6 +180,14 @@ class Launcher(WindowsCase):
     xdg-open (pages) or xdg-email (mail), recorded here by stand-ins."""
 
     def test_addresses_reach_the_desktop_through_the_windows_shell(self):
+        # winebrowser's own lists try /usr/bin/open before xdg-email, and that is
+        # xdg-open wherever xdg-utils is installed; the prefix names the one program
+        # of each kind, so no desktop package of the machine takes an address.
+        for kind, program in (("Browsers", "xdg-open"), ("Mailers", "xdg-email")):
+            subprocess.run(wine("reg", "add", r"HKCU\Software\Wine\WineBrowser", "/v", kind,
+                                "/d", program, "/f"), stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           env=wine_environment(), timeout=120, check=True)
         openers = self.mkdir("openers")
         record = self.path("opened")
         for name in ("xdg-open", "xdg-email"):
