@@ -108,7 +108,7 @@ void KeepLastMatch(Search* s) {
   if (!s->setup->keepLastMatch) return;
   if (!s->lastIsText) {
     --end;  // its LF
-    const char* lf = LastLf(begin, end);
+    const char* lf = LastLf(*s->setup->kernels, begin, end);
     if (lf != nullptr) begin = lf + 1;
     if (end > begin && end[-1] == '\r') --end;
   }
@@ -155,7 +155,7 @@ void SearchIncluding(Search* s, const char* p, const char* end, bool bareLf) {
   const char* floor = p;
   std::size_t failures = 0;  // candidates that failed since the last line decided
   while (p < end) {
-    const char* c = NextCandidate(first, p, end);
+    const char* c = NextCandidate(*s->setup->kernels, first, p, end);
     if (c == end) return;
     const bool overworked = failures == kFailuresBeforeReference;
     if (exact && !overworked && !NeedleAt(first, c)) {
@@ -196,7 +196,7 @@ void SearchExcluding(Search* s, const char* p, const char* end, bool bareLf) {
   const char* kept = p;      // start of the lines not yet excluded
   std::size_t failures = 0;  // candidates that failed since the last line decided
   while (p < end) {
-    const char* c = NextCandidateOfAny(needles, p, end);
+    const char* c = NextCandidateOfAny(*s->setup->kernels, needles, p, end);
     if (c == end) break;
     // Where candidates kept failing, the line is decided as a whole.
     const bool byLine = !exact || failures == kFailuresBeforeReference;
@@ -300,7 +300,7 @@ void SearchRegion(Search* s, char* p, char* const regionEnd) {
     char* end = regionEnd;
     const auto most = static_cast<std::ptrdiff_t>(s->setup->longLine);
     if (end - p > most) {
-      const char* lf = LastLf(p, p + most);
+      const char* lf = LastLf(*s->setup->kernels, p, p + most);
       if (lf == nullptr) {
         char* lineEnd = static_cast<char*>(std::memchr(p, '\n', end - p)) + 1;
         SearchLongLine(s, p, lineEnd);
@@ -309,7 +309,7 @@ void SearchRegion(Search* s, char* p, char* const regionEnd) {
       }
       end = p + (lf + 1 - p);
     }
-    const BlockScan scan = ScanBlock(p, end, &s->lineEnds);
+    const BlockScan scan = ScanBlock(*s->setup->kernels, p, end, &s->lineEnds);
     if (scan.irregular == end) {
       SearchCleanLines(s, p, end, scan.bareLf);
       p = end;
@@ -378,7 +378,7 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
     } else {
       // A forward look first: a line longer than the buffer has no LF at all.
       if (std::memchr(fresh, '\n', end - fresh) == nullptr) continue;
-      end = begin + (LastLf(fresh, end) + 1 - begin);
+      end = begin + (LastLf(*setup.kernels, fresh, end) + 1 - begin);
       SearchRegion(&s, begin, end);
     }
     FlushPrinter(&s.printer);

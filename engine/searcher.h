@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/printer.h"
+#include "engine/scan_kernels.h"
 #include "helpers/line_reader.h"
 #include "helpers/text.h"
 #include "platform/platform.h"
@@ -25,6 +26,7 @@ struct SearchSetup {
   // Lines longer than this are searched on their own, without the LF bits of
   // the buffer scans (an eighth of their size); the rest in pieces of at most this.
   std::size_t longLine = 1 << 22;
+  const ScanKernels* kernels = &WidestKernels();  // the buffer scans
 };
 
 // The outcome of a search.
