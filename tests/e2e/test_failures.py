@@ -12,6 +12,11 @@ OCCURRED = re.compile(rb"^(\w+) " + re.escape(sjis("がモジュール ")) + rb"
                       + re.escape(sjis("で発生しました。")) + rb"\r\n")
 
 
+def emulated(command):
+    """The command run under the emulator of a cross build, if there is one."""
+    return CONFIG["emulator"].split(";") + command if CONFIG["emulator"] else command
+
+
 class FailureReport(Case):
     def assertReport(self, result, module, message):
         self.assertEqual(result.status, 1)
@@ -50,7 +55,7 @@ class FailureReport(Case):
     def test_closed_pipe_ends_quietly(self):
         path = self.write("d.txt", b"x\r\n" * 200000)
         program = self.install()
-        p = subprocess.Popen([program, "/F" + path, "x"], stdout=subprocess.PIPE,
+        p = subprocess.Popen(emulated([program, "/F" + path, "x"]), stdout=subprocess.PIPE,
                              stderr=subprocess.PIPE, env={"LC_ALL": "C"})
         p.stdout.read(10)
         p.stdout.close()
@@ -77,7 +82,7 @@ class OutOfMemory(Case):
         def limit():
             resource.setrlimit(resource.RLIMIT_AS, (512 << 20, 512 << 20))
 
-        p = subprocess.run([program, "/F/dev/zero", "x"], stdout=subprocess.PIPE,
+        p = subprocess.run(emulated([program, "/F/dev/zero", "x"]), stdout=subprocess.PIPE,
                            stderr=subprocess.PIPE, env={"LC_ALL": "C"}, preexec_fn=limit,
                            timeout=120)
         self.assertEqual(p.stdout, b"")
