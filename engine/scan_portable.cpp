@@ -86,27 +86,36 @@ BlockScan ScanBlockWords(const char* begin, const char* end, std::uint64_t* bits
   return ScanTail(begin, p, end, crBefore, scan, bits);
 }
 
-// A letter in either case: memchr for each, in windows that double while
-// neither is found, so that a frequent one never makes the look for a rare one
-// run far ahead again on every call.
+// The first c in [from, to) with c[0] == byte, else to.
+inline const char* Find(const char* from, const char* to, char byte) {
+  const void* hit = std::memchr(from, byte, static_cast<std::size_t>(to - from));
+  return hit != nullptr ? static_cast<const char*>(hit) : to;
+}
+
+// A letter in either case: memchr for each, window by window, every byte
+// looked at once per case; the hits of both come in order. Windows double
+// while they hold no candidate, so a call looks little beyond its candidate.
 const char* CandidateEitherCase(const Needle& n, const char* p, const char* stop) {
   const std::size_t at = n.anchor1;
   const char lower = n.want[at];
   const char upper = static_cast<char>(lower & ~0x20);
   std::size_t window = 256;
   while (p < stop) {
-    const std::size_t length = std::min(window, static_cast<std::size_t>(stop - p));
-    const void* hit = std::memchr(p + at, lower, length);
-    const std::size_t before = hit ? static_cast<const char*>(hit) - (p + at) : length;
-    if (const void* other = std::memchr(p + at, upper, before)) hit = other;
-    if (hit == nullptr) {
-      p += length;
-      window = std::min<std::size_t>(window * 2, 1 << 16);
-      continue;
+    const char* const windowEnd = p + std::min(window, static_cast<std::size_t>(stop - p));
+    const char* const to = windowEnd + at;
+    const char* lo = Find(p + at, to, lower);
+    const char* up = Find(p + at, to, upper);
+    while (lo != to || up != to) {
+      const char* const hit = std::min(lo, up);
+      if (AnchorAt(n, hit - at, n.anchor2)) return hit - at;
+      if (hit == lo) {
+        lo = Find(lo + 1, to, lower);
+      } else {
+        up = Find(up + 1, to, upper);
+      }
     }
-    const char* c = static_cast<const char*>(hit) - at;
-    if (AnchorAt(n, c, n.anchor2)) return c;
-    p = c + 1;
+    p = windowEnd;
+    window = std::min<std::size_t>(window * 2, 1 << 16);
   }
   return stop;
 }
