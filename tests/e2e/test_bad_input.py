@@ -11,7 +11,7 @@ import threading
 import time
 import unittest
 
-from harness import Case, crlf_lines, native_path, sjis, windows
+from harness import CONFIG, Case, crlf_lines, native_path, sjis, windows
 
 posix_only = unittest.skipIf(windows(), "POSIX files, devices and argv bytes")
 
@@ -75,7 +75,10 @@ class BadInput(Case):
         """Starts narvo with args (bytes or Shift-JIS str) and pipes on stdout and stderr."""
         argv = [a if isinstance(a, bytes) else sjis(a) for a in args]
         environment = dict(os.environ, LC_ALL="C", **(env or {}))
-        return subprocess.Popen([self.program] + argv, stdin=stdin, stdout=subprocess.PIPE,
+        command = [self.program] + argv
+        if CONFIG["emulator"]:
+            command = CONFIG["emulator"].split(";") + command
+        return subprocess.Popen(command, stdin=stdin, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, env=environment)
 
     def finish(self, process, timeout=120):
