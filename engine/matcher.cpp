@@ -207,9 +207,10 @@ std::shared_ptr<const KeywordAutomaton> MakeAutomaton(const std::vector<Needle>&
 
 }  // namespace
 
-KeywordSet MakeKeywordSet(const Matcher& matcher, bool loose) {
+KeywordSet MakeKeywordSet(const Matcher& matcher, bool loose, const ScanKernels* kernels) {
   KeywordSet set;
   set.matcher = matcher;
+  set.kernels = kernels;
   for (int c = 0; c < 256; ++c)
     set.leadByte[c] = IsLeadByte(static_cast<unsigned char>(c));
   set.exact = !loose && (matcher.encoding == Encoding::Utf8 || FoldsAsciiOnly());
@@ -263,8 +264,8 @@ bool StartsCharacter(const KeywordSet& set, const char* lineBegin, const char* a
 // which holds neither a line end nor a NUL (the set is exact).
 bool LineContains(const KeywordSet& set, const Needle& needle, const char* begin, const char* end) {
   std::size_t failures = 0;
-  for (const char* c = NextCandidate(needle, begin, end); c != end;
-       c = NextCandidate(needle, c + 1, end)) {
+  for (const char* c = NextCandidate(*set.kernels, needle, begin, end); c != end;
+       c = NextCandidate(*set.kernels, needle, c + 1, end)) {
     if (NeedleAt(needle, c) && StartsCharacter(set, begin, c)) return true;
     if (++failures == kFailuresBeforeLinear) {
       return !needle.never &&
@@ -364,8 +365,8 @@ LineSpan NextLineWithKeywords(const KeywordSet& set, const LineEnds& lineEnds, c
   const char* floor = p;
   std::size_t failures = 0;  // candidates that failed since the last line decided
   while (p < end) {
-    const char* c = exclude ? NextCandidateOfAny(set.findable, p, end)
-                            : NextCandidate(set.needles[set.primary], p, end);
+    const char* c = exclude ? NextCandidateOfAny(*set.kernels, set.findable, p, end)
+                            : NextCandidate(*set.kernels, set.needles[set.primary], p, end);
     if (c == end) break;
     // Where candidates kept failing, the line is decided as a whole.
     const bool byLine = !set.exact || failures == kFailuresBeforeLinear;

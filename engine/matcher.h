@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/prefilter.h"
+#include "engine/scan_kernels.h"
 #include "helpers/text.h"
 
 namespace narvo {
@@ -42,14 +43,17 @@ struct KeywordSet {
   // True when the needles decide occurrences by themselves (lower-casing folds
   // ASCII letters only); false: they only find candidate lines for LineSelected.
   bool exact = true;
+  const ScanKernels* kernels = nullptr;  // the buffer scans, at one level
   // Exclude mode with many keywords: all of them looked for in one pass.
   std::shared_ptr<const KeywordAutomaton> automaton;
 };
 
-// The keyword set for matcher's keywords. loose makes a set that is not exact
-// even where lower-casing folds ASCII letters only, as it must be where it
-// folds more (Windows folds full-width and Greek letters); the tests run both.
-KeywordSet MakeKeywordSet(const Matcher& matcher, bool loose = false);
+// The keyword set for matcher's keywords, scanned with kernels. loose makes a
+// set that is not exact even where lower-casing folds ASCII letters only, as it
+// must be where it folds more (Windows folds full-width and Greek letters); the
+// tests run both.
+KeywordSet MakeKeywordSet(const Matcher& matcher, bool loose = false,
+                          const ScanKernels* kernels = &WidestKernels());
 
 // A line of a read buffer: [begin, end), end just after its LF.
 struct LineSpan {

@@ -46,7 +46,7 @@ struct Search {
 };
 
 void PrepareKeywords(Search* s) {
-  s->keys = MakeKeywordSet(s->data.matcher, s->setup->looseKeywordSets);
+  s->keys = MakeKeywordSet(s->data.matcher, s->setup->looseKeywordSets, s->setup->kernels);
   s->printer.toUtf8 = WrittenInUtf8(*s->setup, s->data);
 }
 
@@ -78,7 +78,7 @@ void KeepLastMatch(Search* s) {
   if (!s->setup->keepLastMatch) return;
   if (!s->lastIsText) {
     --end;  // its LF
-    const char* lf = LastLf(begin, end);
+    const char* lf = LastLf(*s->setup->kernels, begin, end);
     if (lf != nullptr) begin = lf + 1;
     if (end > begin && end[-1] == '\r') --end;
   }
@@ -180,7 +180,7 @@ void SearchRegion(Search* s, char* p, char* const regionEnd) {
     char* end = regionEnd;
     const auto most = static_cast<std::ptrdiff_t>(s->setup->longLine);
     if (end - p > most) {
-      const char* lf = LastLf(p, p + most);
+      const char* lf = LastLf(*s->setup->kernels, p, p + most);
       if (lf == nullptr) {
         char* lineEnd = static_cast<char*>(std::memchr(p, '\n', end - p)) + 1;
         SearchLongLine(s, p, lineEnd);
@@ -189,7 +189,7 @@ void SearchRegion(Search* s, char* p, char* const regionEnd) {
       }
       end = p + (lf + 1 - p);
     }
-    const BlockScan scan = ScanBlock(p, end, &s->lineEnds);
+    const BlockScan scan = ScanBlock(*s->setup->kernels, p, end, &s->lineEnds);
     if (scan.irregular == end) {
       SearchCleanLines(s, p, end, scan.bareLf);
       p = end;
@@ -295,7 +295,7 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
       EndPass(&s);
       break;
     }
-    const char* lf = LastLf(begin + fresh, end);
+    const char* lf = LastLf(*setup.kernels, begin + fresh, end);
     if (lf != nullptr) {
       end = begin + (lf + 1 - begin);
       SearchRegion(&s, begin, end);

@@ -10,6 +10,7 @@
 
 #include "engine/narvo_engine.h"
 #include "engine/printer.h"
+#include "engine/scan_kernels.h"
 #include "helpers/line_reader.h"
 #include "helpers/text.h"
 #include "platform/platform.h"
@@ -29,6 +30,7 @@ struct SearchSetup {
   // The tests: keyword sets that only narrow the search, as where lower-casing
   // folds more than ASCII letters, also where the exact ones would do.
   bool looseKeywordSets = false;
+  const ScanKernels* kernels = &WidestKernels();  // the buffer scans, at one level
 };
 
 // Searches the input read delivers and writes the selected lines to pieces

@@ -19,22 +19,20 @@ std::string Lines() {
   return text;
 }
 
-// Runs check at every scan level this processor has.
+// Runs check with the scans of every level this processor has.
 template <typename Check>
 void AtEveryLevel(Check check) {
-  for (int level = 0; level <= static_cast<int>(WidestScanLevel()); ++level) {
-    SCOPED_TRACE(testing::Message() << "level " << level);
-    UseScanLevel(static_cast<ScanLevel>(level));
-    check();
+  for (const ScanLevel level : ScanLevelsHere()) {
+    SCOPED_TRACE(testing::Message() << "level " << static_cast<int>(level));
+    check(KernelsFor(level));
   }
-  UseScanLevel(WidestScanLevel());
 }
 
 TEST(ScanBlock, FindsTheFirstByteTheLineReaderTreatsSpecially) {
-  AtEveryLevel([] {
+  AtEveryLevel([](const ScanKernels& kernels) {
     const std::string clean = Lines();
     LineEnds ends;
-    const BlockScan none = ScanBlock(clean.data(), clean.data() + clean.size(), &ends);
+    const BlockScan none = ScanBlock(kernels, clean.data(), clean.data() + clean.size(), &ends);
     EXPECT_EQ(none.irregular, clean.data() + clean.size());
     EXPECT_FALSE(none.bareLf);
     for (const std::string& odd : {std::string(1, '\0'), std::string("\x1a"), std::string("\r")}) {
@@ -44,7 +42,7 @@ TEST(ScanBlock, FindsTheFirstByteTheLineReaderTreatsSpecially) {
         std::string text = clean;
         text.insert(at, odd);
         SCOPED_TRACE(testing::Message() << "byte " << int(odd[0]) << " at " << at);
-        EXPECT_EQ(ScanBlock(text.data(), text.data() + text.size(), &ends).irregular,
+        EXPECT_EQ(ScanBlock(kernels, text.data(), text.data() + text.size(), &ends).irregular,
                   text.data() + at);
       }
     }
@@ -52,7 +50,7 @@ TEST(ScanBlock, FindsTheFirstByteTheLineReaderTreatsSpecially) {
 }
 
 TEST(ScanBlock, TellsWhetherAnLfLacksItsCr) {
-  AtEveryLevel([] {
+  AtEveryLevel([](const ScanKernels& kernels) {
     const std::string clean = Lines();
     LineEnds ends;
     for (std::size_t at = 0; at <= clean.size(); ++at) {
@@ -60,7 +58,7 @@ TEST(ScanBlock, TellsWhetherAnLfLacksItsCr) {
       std::string text = clean;
       text.insert(at, "\n");
       SCOPED_TRACE(at);
-      const BlockScan scan = ScanBlock(text.data(), text.data() + text.size(), &ends);
+      const BlockScan scan = ScanBlock(kernels, text.data(), text.data() + text.size(), &ends);
       EXPECT_EQ(scan.irregular, text.data() + text.size());
       EXPECT_TRUE(scan.bareLf);
     }
@@ -68,11 +66,11 @@ TEST(ScanBlock, TellsWhetherAnLfLacksItsCr) {
 }
 
 TEST(LastLf, FindsTheLastLineEndBefore) {
-  AtEveryLevel([] {
+  AtEveryLevel([](const ScanKernels& kernels) {
     const std::string text = Lines();
     for (std::size_t end = 0; end <= text.size(); ++end) {
       const std::size_t expected = text.rfind('\n', end == 0 ? 0 : end - 1);
-      const char* lf = LastLf(text.data(), text.data() + end);
+      const char* lf = LastLf(kernels, text.data(), text.data() + end);
       if (end == 0 || expected == std::string::npos) {
         EXPECT_EQ(lf, nullptr) << end;
       } else {
@@ -86,14 +84,14 @@ TEST(LastLf, FindsTheLastLineEndBefore) {
 // every floor before it, in blocks that start at each offset of a vector round
 // and end anywhere: LFs in the last partial round, LF-only lines, empty lines.
 TEST(LineEnds, GiveTheBoundsOfTheLineHoldingAnyByte) {
-  AtEveryLevel([] {
+  AtEveryLevel([](const ScanKernels& kernels) {
     const std::string lines = Lines() + "\n\nx\n\r\n" + Lines() + "tail\r\n";
     LineEnds ends;
     for (std::size_t first = 0; first < 64; first = lines.find('\n', first) + 1) {
       const char* begin = lines.data() + first;
       const char* end = lines.data() + lines.size();
       SCOPED_TRACE(first);
-      ASSERT_EQ(ScanBlock(begin, end, &ends).irregular, end);
+      ASSERT_EQ(ScanBlock(kernels, begin, end, &ends).irregular, end);
       for (const char* at = begin; at < end; ++at) {
         const char* start = at;
         while (start > begin && start[-1] != '\n')

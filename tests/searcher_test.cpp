@@ -160,20 +160,22 @@ bool Agree(unsigned seed) {
   for (const std::string& t : r.setup.terms)
     keywords += " [" + Hex(t) + "]";
   bool agreed = true;
-  // Every scan level this processor has (plain loops, SSE2, AVX2) with exact
+  // Every scan level this processor has (portable, SSE2, AVX2, ...) with exact
   // keyword sets, then one of them with the loose ones lower-casing beyond
   // ASCII needs.
-  const int widest = static_cast<int>(WidestScanLevel());
-  for (int run = 0; run <= widest + 1; ++run) {
-    const int level = run <= widest ? run : static_cast<int>(seed % (widest + 1));
-    UseScanLevel(static_cast<ScanLevel>(level));
+  const std::vector<ScanLevel> levels = ScanLevelsHere();
+  const std::size_t widest = levels.size() - 1;
+  for (std::size_t run = 0; run <= widest + 1; ++run) {
+    const ScanLevel level = levels[run <= widest ? run : seed % levels.size()];
     SearchSetup setup = r.setup;
+    setup.kernels = &KernelsFor(level);
     setup.looseKeywordSets = run > widest;
     std::string fast;
     const SearchOutcome a = SearchStream(setup, ChunkedReader(r.data, seed),
                                          [&](std::string_view bytes) { fast += bytes; });
-    SCOPED_TRACE("seed " + std::to_string(seed) + " level " + std::to_string(level) +
-                 (run > widest ? " loose" : "") + (r.setup.excludeMode ? " exclude" : " include") +
+    SCOPED_TRACE("seed " + std::to_string(seed) + " level " +
+                 std::to_string(static_cast<int>(level)) + (run > widest ? " loose" : "") +
+                 (r.setup.excludeMode ? " exclude" : " include") +
                  (r.setup.consoleUtf8 ? " utf8-console" : "") + " buffer " +
                  std::to_string(r.setup.bufferSize) + " long line " +
                  std::to_string(r.setup.longLine) + keywords + "\ndata: " + Hex(r.data));
@@ -185,7 +187,6 @@ bool Agree(unsigned seed) {
     }
     agreed = agreed && fast == straight && a.lastMatch == b.lastMatch;
   }
-  UseScanLevel(WidestScanLevel());
   return agreed;
 }
 

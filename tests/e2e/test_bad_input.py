@@ -13,7 +13,7 @@ import threading
 import time
 import unittest
 
-from harness import Case, crlf_lines, native_path, sjis, windows
+from harness import CONFIG, Case, crlf_lines, native_path, sjis, windows
 
 posix_only = unittest.skipIf(windows(), "POSIX files, devices and argv bytes")
 
@@ -84,10 +84,14 @@ class BadInput(Case):
 
         if limit:
             with open(self.program, "rb") as f:
-                # The sanitizers reserve terabytes of address space up front.
-                limit = None if b"AddressSanitizer" in f.read() else limit
+                # The sanitizers and an emulator reserve much address space up front.
+                if b"AddressSanitizer" in f.read() or CONFIG["emulator"]:
+                    limit = None
 
-        return subprocess.Popen([self.program] + argv, stdin=stdin, stdout=subprocess.PIPE,
+        command = [self.program] + argv
+        if CONFIG["emulator"]:
+            command = CONFIG["emulator"].split(";") + command
+        return subprocess.Popen(command, stdin=stdin, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, env=environment,
                                 preexec_fn=cap if limit else None)
 

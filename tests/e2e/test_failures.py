@@ -13,6 +13,11 @@ OCCURRED = re.compile(rb"^(\w+) " + re.escape(sjis("がモジュール ")) + rb"
                       + re.escape(sjis("で発生しました。")) + rb"\r\n")
 
 
+def emulated(command):
+    """The command run under the emulator of a cross build, if there is one."""
+    return CONFIG["emulator"].split(";") + command if CONFIG["emulator"] else command
+
+
 class FailureReport(Case):
     def assertReport(self, result, module, message):
         self.assertEqual(result.status, 1)
@@ -54,7 +59,7 @@ class FailureReport(Case):
         # Also when the parent left SIGPIPE ignored, which its programs inherit.
         for ignored in (False, True):
             with self.subTest(sigpipe_ignored_by_parent=ignored):
-                p = subprocess.Popen([program, "/F" + path, "x"], stdout=subprocess.PIPE,
+                p = subprocess.Popen(emulated([program, "/F" + path, "x"]), stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, env={"LC_ALL": "C"},
                                      preexec_fn=lambda: signal.signal(
                                          signal.SIGPIPE,
@@ -84,7 +89,7 @@ class OutOfMemory(Case):
         def limit():
             resource.setrlimit(resource.RLIMIT_AS, (512 << 20, 512 << 20))
 
-        p = subprocess.run([program, "/F/dev/zero", "x"], stdout=subprocess.PIPE,
+        p = subprocess.run(emulated([program, "/F/dev/zero", "x"]), stdout=subprocess.PIPE,
                            stderr=subprocess.PIPE, env={"LC_ALL": "C"}, preexec_fn=limit,
                            timeout=120)
         self.assertEqual(p.stdout, b"")
