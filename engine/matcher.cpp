@@ -355,6 +355,26 @@ LineSpan NextLineByAutomaton(const KeywordSet& set, const LineEnds& lineEnds, co
 
 }  // namespace
 
+LineSpan NextCandidateLine(const KeywordSet& set, const char* p, const char* end) {
+  const Needle& n = set.needles[set.primary];
+  if (n.never) return {end, end};
+  const char* c = p;
+  if (n.anchored) {
+    // One byte of the keyword, not two at their distance: a lone CR that the
+    // line reader drops may stand between them in an occurrence.
+    const char want = n.want[n.anchor1];
+    c = static_cast<const char*>(std::memchr(p, want, end - p));
+    if (n.fold[n.anchor1] != 0) {
+      const char* upper = static_cast<const char*>(
+          std::memchr(p, want & ~0x20, (c == nullptr ? end : c) - p));
+      if (upper != nullptr) c = upper;
+    }
+    if (c == nullptr) return {end, end};
+  }
+  const char* lf = LastLf(*set.kernels, p, c);
+  return {lf == nullptr ? p : lf + 1, static_cast<const char*>(std::memchr(c, '\n', end - c)) + 1};
+}
+
 LineSpan NextLineWithKeywords(const KeywordSet& set, const LineEnds& lineEnds, const char* p,
                               const char* end) {
   // Include mode follows the candidates of the rarest keyword, exclude mode

@@ -68,6 +68,11 @@ struct LineSpan {
 LineSpan NextLineWithKeywords(const KeywordSet& set, const LineEnds& lineEnds, const char* p,
                               const char* end);
 
+// Include mode without LF bits: the first line of [p, end) (whole lines, each
+// ending in LF) where the rarest keyword may start, its bounds found by looking
+// back and ahead from there; {end, end} when none.
+LineSpan NextCandidateLine(const KeywordSet& set, const char* p, const char* end);
+
 // True when the text of one line (no line end, NULs allowed) holds what set
 // looks for; keywords are looked for before its first NUL only.
 bool TextHoldsKeywords(const KeywordSet& set, std::string_view text);

@@ -173,8 +173,40 @@ void SearchLongLine(Search* s, char* begin, char* end) {
   }
 }
 
+// Include mode at the portable level, where looking at every byte for the
+// bytes the line reader treats specially costs more than the keyword's own
+// search (memchr): the keyword's candidates first, and only their lines looked
+// at. [p, end) are whole lines. It stops where candidate lines come close
+// together, for the block scan is cheaper there, and at the line that holds an
+// end mark; returns where it stopped.
+char* SearchCandidateLines(Search* s, char* p, char* const end) {
+  constexpr std::ptrdiff_t kBytesPerCandidateLine = 2048;  // fewer: the block scan pays
+  const auto* mark = static_cast<const char*>(std::memchr(p, kEndMark, end - p));
+  const char* lastLf = mark == nullptr ? nullptr : LastLf(*s->setup->kernels, p, mark);
+  char* const stop = mark == nullptr ? end : lastLf == nullptr ? p : p + (lastLf + 1 - p);
+  char* const from = p;
+  for (std::ptrdiff_t lines = 1; p < stop; ++lines) {
+    const LineSpan line = NextCandidateLine(s->keys, p, stop);
+    char* lineBegin = p + (line.begin - p);
+    if (lineBegin == stop) return stop;
+    if (lines > 16 && (lineBegin - from) / lines < kBytesPerCandidateLine) return lineBegin;
+    char* lineEnd = p + (line.end - p);
+    if (HoldsIrregular(lineBegin, lineEnd)) {
+      SearchIrregularLine(s, lineBegin, lineEnd);
+    } else {
+      const char* textEnd = TextEnd(lineBegin, lineEnd);
+      const std::string_view text(lineBegin, static_cast<std::size_t>(textEnd - lineBegin));
+      if (TextSelected(s, text)) Select(s, lineBegin, lineEnd, textEnd == lineEnd - 1);
+    }
+    p = lineEnd;
+  }
+  return stop;
+}
+
 // The lines [p, end): it starts at a line start and ends after an LF.
 void SearchRegion(Search* s, char* p, char* const regionEnd) {
+  const bool candidatesFirst =
+      s->setup->kernels->level == ScanLevel::Portable && !s->setup->excludeMode;
   while (p < regionEnd && !s->inputEnded) {
     // In pieces of whole lines of at most longLine bytes; a longer line alone.
     char* end = regionEnd;
@@ -188,6 +220,10 @@ void SearchRegion(Search* s, char* p, char* const regionEnd) {
         continue;
       }
       end = p + (lf + 1 - p);
+    }
+    if (candidatesFirst) {
+      p = SearchCandidateLines(s, p, end);
+      if (p == end) continue;
     }
     const BlockScan scan = ScanBlock(*s->setup->kernels, p, end, &s->lineEnds);
     if (scan.irregular == end) {

@@ -42,6 +42,11 @@ def fixture(name):
         return f.read()
 
 
+def emulated(command):
+    """command prefixed with the emulator a cross build's programs run under, if any."""
+    return CONFIG["emulator"].split(";") + command if CONFIG["emulator"] else command
+
+
 def native_path(path):
     """A path as the program sees it: unchanged on POSIX, Z:\\... under wine."""
     if windows():

@@ -13,7 +13,7 @@ import threading
 import time
 import unittest
 
-from harness import CONFIG, Case, crlf_lines, native_path, sjis, windows
+from harness import CONFIG, Case, crlf_lines, emulated, native_path, sjis, windows
 
 posix_only = unittest.skipIf(windows(), "POSIX files, devices and argv bytes")
 
@@ -88,10 +88,7 @@ class BadInput(Case):
                 if b"AddressSanitizer" in f.read() or CONFIG["emulator"]:
                     limit = None
 
-        command = [self.program] + argv
-        if CONFIG["emulator"]:
-            command = CONFIG["emulator"].split(";") + command
-        return subprocess.Popen(command, stdin=stdin, stdout=subprocess.PIPE,
+        return subprocess.Popen(emulated([self.program] + argv), stdin=stdin, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, env=environment,
                                 preexec_fn=cap if limit else None)
 
@@ -360,7 +357,7 @@ class BadInput(Case):
                 in_read, in_write = os.pipe()
                 os.set_blocking(out_write if via == "output" else in_read, False)
                 with open(self.path("err"), "w+b") as err:
-                    p = subprocess.Popen([self.program, "/S", "line"], stdin=in_read,
+                    p = subprocess.Popen(emulated([self.program, "/S", "line"]), stdin=in_read,
                                          stdout=out_write, stderr=err,
                                          env=dict(os.environ, LC_ALL="C"))
                     os.close(out_write)

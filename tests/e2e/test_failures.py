@@ -6,16 +6,11 @@ import signal
 import subprocess
 import unittest
 
-from harness import Case, CONFIG, native_path, sjis, windows
+from harness import Case, emulated, native_path, sjis, windows
 
 OCCURRED = re.compile(rb"^(\w+) " + re.escape(sjis("がモジュール ")) + rb"(.+) "
                       + re.escape(sjis("の ")) + rb"([0-9A-F]+) "
                       + re.escape(sjis("で発生しました。")) + rb"\r\n")
-
-
-def emulated(command):
-    """The command run under the emulator of a cross build, if there is one."""
-    return CONFIG["emulator"].split(";") + command if CONFIG["emulator"] else command
 
 
 class FailureReport(Case):

@@ -10,7 +10,7 @@ import subprocess
 import time
 import unittest
 
-from harness import Case, fixture, native_path, windows
+from harness import Case, emulated, fixture, native_path, windows
 import oracle
 
 SJIS = fixture("ken_sample.csv")
@@ -108,7 +108,7 @@ class Utf8Console(Case):
             data = b"abc\r\n" + line
             for cut in range(5, 10):
                 with self.subTest(line=line, pipe_write_ends_at=cut):
-                    p = subprocess.Popen([self.install(), "/S", "大阪".encode()],
+                    p = subprocess.Popen(emulated([self.install(), "/S", "大阪".encode()]),
                                          stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                          env=dict(os.environ, **UTF8_CONSOLE))
                     p.stdin.write(data[:cut])
