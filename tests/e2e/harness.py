@@ -8,6 +8,7 @@ platform: Shift-JIS bytes on Linux, UTF-8 for wine, which converts them.
 """
 
 import os
+import resource
 import shutil
 import subprocess
 import tempfile
@@ -174,6 +175,37 @@ class Case(unittest.TestCase):
         """Runs a fresh copy of narvo placed in bin/ of the scratch folder."""
         program = self.install()
         return self.run_program(program, *args, **kw)
+
+    def start_program(self, program, *args, stdin=subprocess.DEVNULL, env=None, limit=None):
+        """Starts program with args (bytes or Shift-JIS str) and pipes on stdout and stderr;
+        limit caps its address space (bytes). POSIX programs only."""
+        argv = [a if isinstance(a, bytes) else sjis(a) for a in args]
+
+        def cap():
+            resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+
+        if limit:
+            with open(program, "rb") as f:
+                # The sanitizers and an emulator reserve much address space up front.
+                if b"AddressSanitizer" in f.read() or CONFIG["emulator"]:
+                    limit = None
+        return subprocess.Popen(emulated([program] + argv), stdin=stdin, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, env=self.environment(env),
+                                preexec_fn=cap if limit else None)
+
+    def ends_by_itself(self, process, timeout=10):
+        """True when process ends within timeout with its standard input still open;
+        else it is killed."""
+        try:
+            process.wait(timeout=timeout)
+            return True
+        except subprocess.TimeoutExpired:
+            process.kill()
+            return False
+
+    def finish(self, process, timeout=120):
+        out, err = process.communicate(timeout=timeout)
+        return out, err, process.returncode
 
     def assertOutput(self, result, expected, status=0):
         self.assertEqual(result.out, expected,

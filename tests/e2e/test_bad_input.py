@@ -5,15 +5,13 @@ result; none may crash, hang or write a line the input does not hold."""
 
 import hashlib
 import os
-import resource
-import select
 import stat
 import subprocess
 import threading
 import time
 import unittest
 
-from harness import CONFIG, Case, crlf_lines, emulated, native_path, sjis, windows
+from harness import Case, crlf_lines, emulated, native_path, sjis, windows
 
 posix_only = unittest.skipIf(windows(), "POSIX files, devices and argv bytes")
 
@@ -73,38 +71,8 @@ class BadInput(Case):
         path = native_path(self.write("data.txt", data))
         return self.run_program(self.program, "/F" + path, *args, **kw)
 
-    def start(self, *args, stdin=subprocess.DEVNULL, env=None, limit=None):
-        """Starts narvo with args (bytes or Shift-JIS str) and pipes on stdout and stderr;
-        limit caps its address space (bytes)."""
-        argv = [a if isinstance(a, bytes) else sjis(a) for a in args]
-        environment = self.environment(env)
-
-        def cap():
-            resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
-
-        if limit:
-            with open(self.program, "rb") as f:
-                # The sanitizers and an emulator reserve much address space up front.
-                if b"AddressSanitizer" in f.read() or CONFIG["emulator"]:
-                    limit = None
-
-        return subprocess.Popen(emulated([self.program] + argv), stdin=stdin, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, env=environment,
-                                preexec_fn=cap if limit else None)
-
-    def ends_by_itself(self, process, timeout=10):
-        """True when process ends within timeout with its standard input still open;
-        else it is killed."""
-        try:
-            process.wait(timeout=timeout)
-            return True
-        except subprocess.TimeoutExpired:
-            process.kill()
-            return False
-
-    def finish(self, process, timeout=120):
-        out, err = process.communicate(timeout=timeout)
-        return out, err, process.returncode
+    def start(self, *args, **kw):
+        return self.start_program(self.program, *args, **kw)
 
     # --- data no text file should hold --------------------------------------
     def test_every_byte_value(self):
@@ -259,40 +227,6 @@ class BadInput(Case):
                 out, err, status = self.finish(p, timeout=60)
                 writer.join()
                 self.assertEqual((out, err, status), (expected, b"", 0))
-
-    @posix_only
-    def test_streams_that_stay_open(self):
-        # An end mark where a line begins, or a second one while a line's rest
-        # is skipped, ends the run at once, whatever follows or is still to come.
-        cases = [(b"abc\n\x1a", b"abc\r\n"), (b"abc\nq\x1ad\x00\r\x1a", b"abc\r\nq\r\n"),
-                 (b"\x1a", b"")]
-        for data, expected in cases:
-            with self.subTest(data=data, behind="a stream left open"):
-                p = self.start("/S", "/V", "zzz", stdin=subprocess.PIPE)
-                p.stdin.write(data)
-                p.stdin.flush()
-                ended = self.ends_by_itself(p)
-                self.assertEqual(self.finish(p), (expected, b"", 0))
-                self.assertTrue(ended)
-            with self.subTest(data=data, behind="endless data in little memory"):
-                zeros = subprocess.Popen(["sh", "-c", 'printf "$0"; exec cat /dev/zero',
-                                          data.replace(b"\x00", b"\\0")],
-                                         stdout=subprocess.PIPE)
-                p = self.start("/S", "/V", "zzz", stdin=zeros.stdout, env={}, limit=64 << 20)
-                zeros.stdout.close()
-                self.assertEqual(self.finish(p, timeout=20), (expected, b"", 0))
-                zeros.kill()
-                zeros.wait()
-        # Selected lines go out as they are found, before the next read waits.
-        p = self.start("/S", "error", stdin=subprocess.PIPE)
-        for data, line in ((b"error one\nfine\n", b"error one\r\n"), (b"error two\n", b"error two\r\n")):
-            p.stdin.write(data)
-            p.stdin.flush()
-            written = select.select([p.stdout], [], [], 10)[0]
-            self.assertEqual(p.stdout.readline() if written else b"", line)
-            if not written:
-                p.kill()
-        self.assertEqual(self.finish(p), (b"", b"", 0))
 
     # --- devices and unreadable files ---------------------------------------
     @posix_only

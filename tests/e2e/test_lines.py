@@ -1,6 +1,10 @@
 """How the data is cut into lines: line ends, Ctrl-Z end marks, NUL bytes, very long lines."""
 
-from harness import Case, native_path
+import select
+import subprocess
+import unittest
+
+from harness import Case, native_path, windows
 
 
 class LineReading(Case):
@@ -46,3 +50,37 @@ class LineReading(Case):
         data = b"short\n" + line + b"\r\nneedle tail"
         r = self.grep(data, "NEEDLE")
         self.assertOutput(r, line + b"\r\nneedle tail\r\n")
+
+    @unittest.skipIf(windows(), "POSIX pipes")
+    def test_streams_that_stay_open(self):
+        # An end mark where a line begins, or a second one while a line's rest
+        # is skipped, ends the run at once, whatever follows or is still to come.
+        cases = [(b"abc\n\x1a", b"abc\r\n"), (b"abc\nq\x1ad\x00\r\x1a", b"abc\r\nq\r\n"),
+                 (b"\x1a", b"")]
+        for data, expected in cases:
+            with self.subTest(data=data, behind="a stream left open"):
+                p = self.start_program(self.install(), "/S", "/V", "zzz", stdin=subprocess.PIPE)
+                p.stdin.write(data)
+                p.stdin.flush()
+                ended = self.ends_by_itself(p)
+                self.assertEqual(self.finish(p), (expected, b"", 0))
+                self.assertTrue(ended)
+            with self.subTest(data=data, behind="endless data in little memory"):
+                zeros = subprocess.Popen(["sh", "-c", 'printf "$0"; exec cat /dev/zero',
+                                          data.replace(b"\x00", b"\\0")],
+                                         stdout=subprocess.PIPE)
+                p = self.start_program(self.install(), "/S", "/V", "zzz", stdin=zeros.stdout, env={}, limit=64 << 20)
+                zeros.stdout.close()
+                self.assertEqual(self.finish(p, timeout=20), (expected, b"", 0))
+                zeros.kill()
+                zeros.wait()
+        # Selected lines go out as they are found, before the next read waits.
+        p = self.start_program(self.install(), "/S", "error", stdin=subprocess.PIPE)
+        for data, line in ((b"error one\nfine\n", b"error one\r\n"), (b"error two\n", b"error two\r\n")):
+            p.stdin.write(data)
+            p.stdin.flush()
+            written = select.select([p.stdout], [], [], 10)[0]
+            self.assertEqual(p.stdout.readline() if written else b"", line)
+            if not written:
+                p.kill()
+        self.assertEqual(self.finish(p), (b"", b"", 0))
