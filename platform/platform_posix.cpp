@@ -73,11 +73,11 @@ std::string WithOneSlash(std::string folder) {
   return folder + '/';
 }
 
-// The codeset the environment names for character handling, for when the locale
-// cannot load: glibc refuses the whole of LC_ALL="" when any one category names
-// a locale that is not installed, and an ssh session from macOS sends
-// LC_CTYPE=UTF-8, which glibc does not know. The user still types UTF-8 then.
-// POSIX's order: the first non-empty of LC_ALL, LC_CTYPE, LANG. The codeset
+// The codeset the environment names for character handling, which also serves
+// where the locale cannot load: glibc refuses the whole of LC_ALL="" when any
+// one category names a locale that is not installed, and an ssh session from
+// macOS sends LC_CTYPE=UTF-8, which glibc does not know. The user still types
+// UTF-8 then. POSIX's order: the first non-empty of LC_ALL, LC_CTYPE, LANG. The codeset
 // follows the '.' up to a '@' modifier; a value without a '.' is itself one.
 std::string_view CodesetOfEnvironment() {
   for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
@@ -127,11 +127,14 @@ void Init(int argc, char** argv) {
   argumentCount = argc;
   arguments = argv;
   ResetSignals();
-  if (std::setlocale(LC_ALL, "") != nullptr) {
+  // A locale whose name says UTF-8 needs no loading (C.UTF-8 from its files
+  // makes glibc read its converter list); one that names no codeset, or
+  // another, is asked for its own.
+  if (NamesUtf8(CodesetOfEnvironment())) {
+    consoleUtf8 = true;
+  } else if (std::setlocale(LC_CTYPE, "") != nullptr) {
     const char* codeset = nl_langinfo(CODESET);
     consoleUtf8 = codeset != nullptr && NamesUtf8(codeset);
-  } else {
-    consoleUtf8 = NamesUtf8(CodesetOfEnvironment());
   }
   tzset();
 }
