@@ -365,8 +365,8 @@ LineSpan NextCandidateLine(const KeywordSet& set, const char* p, const char* end
     const char want = n.want[n.anchor1];
     c = static_cast<const char*>(std::memchr(p, want, end - p));
     if (n.fold[n.anchor1] != 0) {
-      const char* upper = static_cast<const char*>(
-          std::memchr(p, want & ~0x20, (c == nullptr ? end : c) - p));
+      const char* upper =
+          static_cast<const char*>(std::memchr(p, want & ~0x20, (c == nullptr ? end : c) - p));
       if (upper != nullptr) c = upper;
     }
     if (c == nullptr) return {end, end};
@@ -411,8 +411,9 @@ LineSpan NextLineWithKeywords(const KeywordSet& set, const LineEnds& lineEnds, c
     p = floor = lineEnd;
     const char* textEnd = TextEnd(lineBegin, lineEnd);
     const bool holds =
-        byLine ? TextHoldsKeywords(set, std::string_view(lineBegin, textEnd - lineBegin))
-               : exclude || LineHolds(set, lineBegin, textEnd, set.primary);
+        byLine
+            ? TextHoldsKeywords(set, std::string_view(lineBegin, textEnd - lineBegin))
+            : exclude || set.needles.size() == 1 || LineHolds(set, lineBegin, textEnd, set.primary);
     if (holds) return {lineBegin, lineEnd};
   }
   return {end, end};
