@@ -9,8 +9,6 @@
 // results; None(x), no byte set; Bits(x), bit i set for byte i; and
 // NulOrEndMark(v), the bytes that are NUL or Ctrl-Z.
 
-constexpr char kCtrlZ = 0x1A;
-
 // Candidates c with p <= c < stop, one at a time.
 inline const char* CandidateScalar(const Needle& n, const char* p, const char* stop) {
   if (n.fold[n.anchor1] == 0) {
@@ -34,7 +32,7 @@ inline const char* CandidateScalar(const Needle& n, const char* p, const char* s
 // A NUL, an end mark, or a CR that is no line end: the line reader's business.
 inline bool Irregular(const char* p, const char* end) {
   const char c = *p;
-  return c == '\0' || c == kCtrlZ || (c == '\r' && (p + 1 == end || p[1] != '\n'));
+  return c == '\0' || c == kEndMark || (c == '\r' && (p + 1 == end || p[1] != '\n'));
 }
 
 // An LF without its CR (begin is a line start, so an LF there ends an empty line).

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/scan_kernels.h"
+#include "helpers/text.h"
 
 // x86 gets SSE2 (always there on x86-64), and AVX2 and AVX-512 when the
 // processor has them, chosen at run time; aarch64 always has NEON. The build

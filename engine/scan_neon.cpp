@@ -59,7 +59,7 @@ struct Vector {
   }
   static Cmp NulOrEndMark(Vec v) {
     const Cmp nul = Eq(v, Splat('\0'));
-    return Either(nul, Eq(v, Splat(kCtrlZ)));
+    return Either(nul, Eq(v, Splat(kEndMark)));
   }
 };
 }  // namespace neon

@@ -40,7 +40,7 @@ struct Word {
   // The high bit of byte i to bit i: the products of different bytes never
   // meet in one bit, so nothing carries.
   static std::uint64_t Bits(Cmp x) { return ((x >> 7) * 0x0102040810204080) >> 56; }
-  static Cmp NulOrEndMark(Vec v) { return Eq(v, 0) | Eq(v, Splat(kCtrlZ)); }
+  static Cmp NulOrEndMark(Vec v) { return Eq(v, 0) | Eq(v, Splat(kEndMark)); }
 };
 
 // Not zero when the word holds a byte below 0x1B: a line end, a NUL or an end
@@ -53,7 +53,7 @@ inline std::uint64_t MayHoldControl(std::uint64_t w) {
 // one (a flag above it may be false, which no caller minds: the block's first
 // irregular byte is the lowest flag of all).
 inline std::uint64_t MayHoldOdd(std::uint64_t w) {
-  const std::uint64_t z = w ^ (kOnes * static_cast<unsigned char>(kCtrlZ));
+  const std::uint64_t z = w ^ (kOnes * static_cast<unsigned char>(kEndMark));
   return ((w - kOnes) & ~w & kHigh) | ((z - kOnes) & ~z & kHigh);
 }
 

@@ -25,7 +25,7 @@ struct Vector {
   static bool None(Cmp x) { return _mm_movemask_epi8(x) == 0; }
   static std::uint64_t Bits(Cmp x) { return static_cast<std::uint32_t>(_mm_movemask_epi8(x)); }
   static Cmp NulOrEndMark(Vec v) {
-    return _mm_or_si128(_mm_cmpeq_epi8(v, _mm_setzero_si128()), _mm_cmpeq_epi8(v, Splat(kCtrlZ)));
+    return _mm_or_si128(_mm_cmpeq_epi8(v, _mm_setzero_si128()), _mm_cmpeq_epi8(v, Splat(kEndMark)));
   }
 };
 }  // namespace sse2
@@ -49,7 +49,7 @@ struct Vector {
   static std::uint64_t Bits(Cmp x) { return static_cast<std::uint32_t>(_mm256_movemask_epi8(x)); }
   static Cmp NulOrEndMark(Vec v) {
     return _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_setzero_si256()),
-                           _mm256_cmpeq_epi8(v, Splat(kCtrlZ)));
+                           _mm256_cmpeq_epi8(v, Splat(kEndMark)));
   }
 };
 }  // namespace avx2
@@ -64,7 +64,7 @@ namespace avx512 {
 // A byte equals its entry, picked by its low four bits, only when it is a NUL
 // or an end mark (bytes of 0x80 and up pick 0).
 alignas(64) constexpr char kNulOrEndMarkTable[64] = {
-#define NARVO_ROW 0, -1, -1, -1, -1, -1, -1, -1, -1, -1, kCtrlZ, -1, -1, -1, -1, -1
+#define NARVO_ROW 0, -1, -1, -1, -1, -1, -1, -1, -1, -1, kEndMark, -1, -1, -1, -1, -1
     NARVO_ROW, NARVO_ROW, NARVO_ROW, NARVO_ROW
 #undef NARVO_ROW
 };
