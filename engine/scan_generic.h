@@ -29,12 +29,6 @@ inline const char* CandidateScalar(const Needle& n, const char* p, const char* s
   return stop;
 }
 
-// A NUL, an end mark, or a CR that is no line end: the line reader's business.
-inline bool Irregular(const char* p, const char* end) {
-  const char c = *p;
-  return c == '\0' || c == kEndMark || (c == '\r' && (p + 1 == end || p[1] != '\n'));
-}
-
 // An LF without its CR (begin is a line start, so an LF there ends an empty line).
 inline bool BareLf(const char* begin, const char* p) {
   return *p == '\n' && (p == begin || p[-1] != '\r');
@@ -47,7 +41,7 @@ inline BlockScan ScanBlockScalar(const char* begin, const char* p, const char* e
   const auto offset = [begin](const char* q) { return static_cast<std::size_t>(q - begin); };
   std::fill(bits + offset(p) / 64, bits + offset(end) / 64 + 1, std::uint64_t{0});
   for (; p < end; ++p) {
-    if (Irregular(p, end)) return {p, bareLf};
+    if (IsIrregularByte(p, end)) return {p, bareLf};
     if (*p == '\n') bits[offset(p) / 64] |= std::uint64_t{1} << (offset(p) % 64);
     bareLf = bareLf || BareLf(begin, p);
   }

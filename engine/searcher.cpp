@@ -152,7 +152,8 @@ bool HoldsIrregular(const char* begin, const char* end) {
   if (std::memchr(begin, '\0', end - begin) != nullptr) return true;
   if (std::memchr(begin, kEndMark, end - begin) != nullptr) return true;
   for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\r', end - p))); ++p) {
-    if (p + 1 == end || p[1] != '\n' || p + 2 != end) return true;
+    // A CR LF is the line's end only at its end.
+    if (IsIrregularByte(p, end) || p + 2 != end) return true;
   }
   return false;
 }

@@ -18,6 +18,13 @@ enum class Encoding { ShiftJis, Utf8 };
 // input; inside a line it ends the line.
 constexpr char kEndMark = 0x1A;
 
+// True for a byte of [p, end) the line reader treats specially: a NUL, an end
+// mark, or a CR that is no line end (no LF after it).
+inline bool IsIrregularByte(const char* p, const char* end) {
+  const char c = *p;
+  return c == '\0' || c == kEndMark || (c == '\r' && (p + 1 == end || p[1] != '\n'));
+}
+
 // An ASCII letter A-Z lower-cased; every other byte as it is. Lower-casing
 // folds these, and never a byte of a double-byte character.
 constexpr char AsciiLower(char c) {
