@@ -1,5 +1,6 @@
 #include "engine/matcher.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <unordered_set>
@@ -358,18 +359,31 @@ LineSpan NextLineByAutomaton(const KeywordSet& set, const LineEnds& lineEnds, co
 LineSpan NextCandidateLine(const KeywordSet& set, const char* p, const char* end) {
   const Needle& n = set.needles[set.primary];
   if (n.never) return {end, end};
+  const auto size = static_cast<std::ptrdiff_t>(n.want.size());
+  // One byte of the keyword, not two at their distance: a lone CR that the
+  // line reader drops may stand between them in an occurrence. A letter is
+  // looked for in both cases, each kept until passed.
+  const char want = n.want[n.anchor1];
+  const bool bothCases = n.fold[n.anchor1] != 0;
+  const auto next = [end](const char* from, char byte) {
+    const void* hit = std::memchr(from, byte, end - from);
+    return hit == nullptr ? end : static_cast<const char*>(hit);
+  };
+  const char* lower = next(p, want);
+  const char* upper = bothCases ? next(p, static_cast<char>(want & ~0x20)) : end;
   const char* c = p;
-  if (n.anchored) {
-    // One byte of the keyword, not two at their distance: a lone CR that the
-    // line reader drops may stand between them in an occurrence.
-    const char want = n.want[n.anchor1];
-    c = static_cast<const char*>(std::memchr(p, want, end - p));
-    if (n.fold[n.anchor1] != 0) {
-      const char* upper =
-          static_cast<const char*>(std::memchr(p, want & ~0x20, (c == nullptr ? end : c) - p));
-      if (upper != nullptr) c = upper;
-    }
-    if (c == nullptr) return {end, end};
+  for (const char* from = p; n.anchored; from = c + 1) {
+    if (lower < from) lower = next(from, want);
+    if (bothCases && upper < from) upper = next(from, static_cast<char>(want & ~0x20));
+    c = bothCases ? std::min(lower, upper) : lower;
+    if (c == end) return {end, end};
+    if (!set.exact) break;
+    // The keyword's bytes around it, or a CR near enough to stand inside an
+    // occurrence (the bytes between it and c belong to the occurrence too).
+    const char* start = c - n.anchor1;
+    if (start >= p && end - start >= size && NeedleAt(n, start)) break;
+    const char* near = std::max(p, c - size);
+    if (std::memchr(near, '\r', std::min(end, c + size) - near) != nullptr) break;
   }
   const char* lf = LastLf(*set.kernels, p, c);
   return {lf == nullptr ? p : lf + 1, static_cast<const char*>(std::memchr(c, '\n', end - c)) + 1};
