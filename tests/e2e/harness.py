@@ -187,7 +187,7 @@ class Case(unittest.TestCase):
         if limit:
             with open(program, "rb") as f:
                 # The sanitizers and an emulator reserve much address space up front.
-                if b"AddressSanitizer" in f.read() or CONFIG["emulator"]:
+                if b"__asan_init" in f.read() or CONFIG["emulator"]:
                     limit = None
         return subprocess.Popen(emulated([program] + argv), stdin=stdin, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, env=self.environment(env),
