@@ -51,11 +51,19 @@ void NoteHighByte(DataState* data, const ReadBuffer& b, std::size_t from) {
 // the data. When an end mark ends the line's text before that, the bytes held
 // are checked now and the rest as it is skipped.
 bool DecideOnHeldLine(DataState* data, const SearchSetup& setup, const ReadBuffer& b,
-                      bool dataEnded) {
+                      std::size_t from, bool dataEnded) {
   DataState& d = *data;
+  if (!d.pending || d.checking) return false;
   const char* bytes = b.bytes.get();
   const char* const at = bytes + d.pendingAt;
   const char* const held = bytes + b.held;
+  // Until new bytes bring its LF or an end mark, the line goes on: the held
+  // part of a long line is not looked at again.
+  const char* const fresh = bytes + from;
+  if (!dataEnded && at < fresh && std::memchr(fresh, '\n', held - fresh) == nullptr &&
+      std::memchr(fresh, kEndMark, held - fresh) == nullptr) {
+    return false;
+  }
   const char* lineStart = LastLf(bytes, at);
   const char* const begin = lineStart == nullptr ? bytes : lineStart + 1;
   const char* lf = static_cast<const char*>(std::memchr(at, '\n', held - at));

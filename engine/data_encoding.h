@@ -39,10 +39,11 @@ void Decide(DataState* data, const SearchSetup& setup, Encoding encoding);
 void NoteHighByte(DataState* data, const ReadBuffer& buffer, std::size_t from);
 
 // Decides once the buffer holds the end of the line with the first byte
-// >= 0x80; where an end mark ends the line's text first, checks what is held
-// and leaves the rest to CheckSkippedBytes. True when it decided.
+// >= 0x80 (the bytes [from, held) are new); where an end mark ends the line's
+// text first, checks what is held and leaves the rest to CheckSkippedBytes.
+// True when it decided.
 bool DecideOnHeldLine(DataState* data, const SearchSetup& setup, const ReadBuffer& buffer,
-                      bool dataEnded);
+                      std::size_t from, bool dataEnded);
 
 // The bytes of a skipped line's rest: they may hold the first byte >= 0x80,
 // or go on with the line being checked; ended tells the line has ended. True

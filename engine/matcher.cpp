@@ -289,12 +289,6 @@ bool LineHolds(const KeywordSet& set, const char* begin, const char* end, std::s
   return !exclude;
 }
 
-// The line's text: without its LF, and without the CR before it.
-const char* TextEnd(const char* lineBegin, const char* lineEnd) {
-  const char* end = lineEnd - 1;
-  return end > lineBegin && end[-1] == '\r' ? end - 1 : end;
-}
-
 }  // namespace
 
 bool TextHoldsKeywords(const KeywordSet& set, std::string_view text) {

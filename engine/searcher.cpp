@@ -86,12 +86,6 @@ void KeepLastMatch(Search* s) {
   s->outcome.lastMatchEncoding = s->lastEncoding;
 }
 
-// The line's text: without its LF, and without the CR before it.
-const char* TextEnd(const char* lineBegin, const char* lineEnd) {
-  const char* end = lineEnd - 1;
-  return end > lineBegin && end[-1] == '\r' ? end - 1 : end;
-}
-
 // True when the text of one line (no line end, NULs allowed) is selected.
 bool TextSelected(const Search* s, std::string_view text) {
   return TextHoldsKeywords(s->keys, text) != s->setup->excludeMode;
@@ -147,7 +141,7 @@ void SearchIrregularLine(Search* s, char* begin, char* end) {
 }
 
 // True when [begin, end) holds a NUL, an end mark or a CR that does not end it
-// with the LF after it; for single long lines, so that they need no LF bits.
+// with the LF after it; for lines decided on their own, without LF bits.
 bool HoldsIrregular(const char* begin, const char* end) {
   if (std::memchr(begin, '\0', end - begin) != nullptr) return true;
   if (std::memchr(begin, kEndMark, end - begin) != nullptr) return true;
@@ -158,8 +152,9 @@ bool HoldsIrregular(const char* begin, const char* end) {
   return false;
 }
 
-// One long line [begin, end): after its LF, or the data's last line without one.
-void SearchLongLine(Search* s, char* begin, char* end) {
+// One line [begin, end), decided on its own without LF bits: after its LF, or
+// the data's last line without one.
+void SearchOneLine(Search* s, char* begin, char* end) {
   if (HoldsIrregular(begin, end)) {
     SearchIrregularLine(s, begin, end);
     return;
@@ -192,13 +187,7 @@ char* SearchCandidateLines(Search* s, char* p, char* const end) {
     if (lineBegin == stop) return stop;
     if (lines > 16 && (lineBegin - from) / lines < kBytesPerCandidateLine) return lineBegin;
     char* lineEnd = p + (line.end - p);
-    if (HoldsIrregular(lineBegin, lineEnd)) {
-      SearchIrregularLine(s, lineBegin, lineEnd);
-    } else {
-      const char* textEnd = TextEnd(lineBegin, lineEnd);
-      const std::string_view text(lineBegin, static_cast<std::size_t>(textEnd - lineBegin));
-      if (TextSelected(s, text)) Select(s, lineBegin, lineEnd, textEnd == lineEnd - 1);
-    }
+    SearchOneLine(s, lineBegin, lineEnd);
     p = lineEnd;
   }
   return stop;
@@ -216,7 +205,7 @@ void SearchRegion(Search* s, char* p, char* const regionEnd) {
       const char* lf = LastLf(*s->setup->kernels, p, p + most);
       if (lf == nullptr) {
         char* lineEnd = static_cast<char*>(std::memchr(p, '\n', end - p)) + 1;
-        SearchLongLine(s, p, lineEnd);
+        SearchOneLine(s, p, lineEnd);
         p = lineEnd;
         continue;
       }
@@ -320,15 +309,10 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
     char* end = begin + b.held;
     DataState& d = s.data;
     NoteHighByte(&d, b, fresh);
-    if (d.pending && !d.checking &&
-        (dataEnded || d.pendingAt >= fresh ||
-         std::memchr(begin + fresh, '\n', end - (begin + fresh)) ||
-         std::memchr(begin + fresh, kEndMark, end - (begin + fresh)))) {
-      if (DecideOnHeldLine(&d, setup, b, dataEnded)) PrepareKeywords(&s);
-    }
+    if (DecideOnHeldLine(&d, setup, b, fresh, dataEnded)) PrepareKeywords(&s);
     if (dataEnded) {
       // Every line with a line end has been searched: what is held is the last line.
-      if (b.held > 0) SearchLongLine(&s, begin, end);
+      if (b.held > 0) SearchOneLine(&s, begin, end);
       EndPass(&s);
       break;
     }
