@@ -41,9 +41,6 @@ void NoteHighByte(DataState* data, const ReadBuffer& b, std::size_t from) {
   if (high == std::string_view::npos) return;
   d.pending = true;
   d.pendingAt = from + high;
-  // The buffer starts at the start of the data until its first drop.
-  d.byteOrderMark = b.total == b.held && d.pendingAt == 0 && b.held >= 3 &&
-                    std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0;
   d.check = Utf8Check();
 }
 
@@ -84,6 +81,10 @@ bool DecideOnHeldLine(DataState* data, const SearchSetup& setup, const ReadBuffe
   const bool ended = lineEnd != held || dataEnded;
   if (!ended && mark == nullptr) return false;  // read on
   CheckUtf8(&d.check, std::string_view(at, static_cast<std::size_t>(lineEnd - at)));
+  // The buffer starts at the start of the data until its first drop, and
+  // holds the line up to lineEnd: a mark cut by reads is whole here.
+  d.byteOrderMark = b.total == b.held && d.pendingAt == 0 && lineEnd - bytes >= 3 &&
+                    std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0;
   d.checking = !ended;
   if (ended) Decide(&d, setup, DecidedEncoding(d));
   return ended;

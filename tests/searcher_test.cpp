@@ -113,6 +113,8 @@ Round RandomRound(Random& random) {
   Round r;
   r.data = RandomData(random);
   r.setup.consoleUtf8 = Pick(random, 3) == 0;
+  // A byte-order mark decides alone, also where reads cut it up.
+  if (r.setup.consoleUtf8 && Pick(random, 4) == 0) r.data.insert(0, "\xef\xbb\xbf");
   r.setup.excludeMode = Pick(random, 3) == 0;
   r.setup.bufferSize = kBufferSizes[Pick(random, std::size(kBufferSizes))];
   // Lines longer than longLine are searched alone and regions cut into pieces:
