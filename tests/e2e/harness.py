@@ -8,9 +8,11 @@ platform: Shift-JIS bytes on Linux, UTF-8 for wine, which converts them.
 """
 
 import os
+import re
 import resource
 import shutil
 import subprocess
+import sys
 import tempfile
 import unittest
 from dataclasses import dataclass
@@ -72,11 +74,17 @@ def start_xvfb():
     return xvfb, ":" + number
 
 
+# wine's own error messages ("0123:err:channel:function text"), enabled under wine so
+# that a run wine itself fails says why; kept apart from the program's standard error.
+WINE_MESSAGE = re.compile(rb"^[0-9a-f]{4}:err:[^\n]*\n?", re.M)
+
+
 @dataclass
 class Result:
     out: bytes
     err: bytes
     status: int
+    wine: bytes = b""
 
 
 class Case(unittest.TestCase):
@@ -128,7 +136,7 @@ class Case(unittest.TestCase):
         environment.pop("XDG_DATA_HOME", None)
         if windows():
             environment.update({"LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8",
-                                "WINEDEBUG": "-all"})
+                                "WINEDEBUG": "-all,err+all"})
         else:
             environment["HOME"] = self.mkdir("home")
             environment["LC_ALL"] = "C"
@@ -165,7 +173,11 @@ class Case(unittest.TestCase):
                                    cwd=cwd or self.dir, env=environment, timeout=timeout)
                 out.seek(0)
                 err.seek(0)
-                return Result(b"" if stdout else out.read(), err.read(), p.returncode)
+                errors = err.read()
+                for message in WINE_MESSAGE.findall(errors):
+                    print("wine:", message.decode("utf-8", "replace").rstrip(), file=sys.stderr)
+                return Result(b"" if stdout else out.read(), WINE_MESSAGE.sub(b"", errors),
+                              p.returncode, b"".join(WINE_MESSAGE.findall(errors)))
         p = subprocess.run(command, input=stdin, stdout=stdout or subprocess.PIPE,
                            stderr=subprocess.PIPE, cwd=cwd or self.dir, env=environment,
                            timeout=timeout)
@@ -208,8 +220,10 @@ class Case(unittest.TestCase):
         return out, err, process.returncode
 
     def assertOutput(self, result, expected, status=0):
-        self.assertEqual(result.out, expected,
-                         f"status {result.status}, standard error {result.err[:300]!r}")
-        self.assertEqual(result.status, status, result.err)
+        said = f"status {result.status}, standard error {result.err[:300]!r}"
+        if result.wine:
+            said += f", wine: {result.wine[:2000]!r}"
+        self.assertEqual(result.out, expected, said)
+        self.assertEqual(result.status, status, said)
         if status == 0:
             self.assertEqual(result.err, b"")
