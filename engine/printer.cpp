@@ -47,38 +47,56 @@ void EndRun(Printer* p) {
   Put(p, std::string_view(begin, end - begin));
 }
 
-// Writes bytes in one piece to whichever sink the printer has.
-void Emit(Printer* p, std::string_view bytes) {
-  if (p->pieces) {
-    p->pieces(std::span<const std::string_view>(&bytes, 1));
-  } else {
-    p->sink(bytes);
-  }
+// Waits until the pieces of mark have been written.
+void Await(Printer* p, OutputMark mark) {
+  if (mark != 0) p->pieces.await(mark);
 }
 
-// Converts the queued pieces into the output buffer, writing it whenever
-// another part might not fit: memory stays the buffer's, however long the
-// lines. No character spans two pieces (each ends where a line or its text
-// ends, and CR and LF are never part of a Shift-JIS character), so the
-// bytes are those of converting the pieces joined.
+// Hands the pieces over to whichever sink the printer has; their mark.
+OutputMark Hand(Printer* p, std::span<const std::string_view> pieces) {
+  if (!p->pieces.write) {
+    for (std::string_view v : pieces)
+      p->sink(v);
+    return 0;
+  }
+  const OutputMark mark = p->pieces.write(pieces);
+  if (mark != 0) p->handed = mark;
+  return mark;
+}
+
+// Converts the queued pieces into an output buffer, handing it over whenever
+// another part might not fit and going on in the other one: memory stays the
+// buffers', however long the lines. No character spans two pieces (each ends
+// where a line or its text ends, and CR and LF are never part of a Shift-JIS
+// character), so the bytes are those of converting the pieces joined.
 void WriteConverted(Printer* p) {
   constexpr std::size_t kRoom = 4 * Utf8Room(kConvertPart);
-  std::string& buffer = p->converted;
-  if (buffer.size() < kRoom) buffer.resize(kRoom);
-  char* const start = buffer.data();
-  char* o = start;
+  char* start = nullptr;
+  char* o = nullptr;
+  const auto take = [p, &start, &o] {
+    Await(p, p->convertedMark[p->turn]);
+    std::string& buffer = p->converted[p->turn];
+    if (buffer.size() < kRoom) buffer.resize(kRoom);
+    start = o = buffer.data();
+  };
+  const auto hand = [p, &start, &o] {
+    const std::string_view bytes(start, static_cast<std::size_t>(o - start));
+    p->convertedMark[p->turn] = Hand(p, std::span<const std::string_view>(&bytes, 1));
+    p->turn ^= 1;
+  };
+  take();
   for (std::string_view piece : p->queued) {
     while (!piece.empty()) {
       if (static_cast<std::size_t>(start + kRoom - o) < Utf8Room(kConvertPart)) {
-        Emit(p, std::string_view(start, static_cast<std::size_t>(o - start)));
-        o = start;
+        hand();
+        take();
       }
       std::size_t used;
       o = ShiftJisToUtf8At(piece, std::min(piece.size(), kConvertPart), o, &used);
       piece.remove_prefix(used);
     }
   }
-  if (o != start) Emit(p, std::string_view(start, static_cast<std::size_t>(o - start)));
+  if (o != start) hand();
 }
 
 }  // namespace
@@ -104,13 +122,14 @@ void FlushPrinter(Printer* p) {
   if (p->queued.empty()) return;
   if (p->toUtf8) {
     WriteConverted(p);
-  } else if (p->pieces) {
-    p->pieces(p->queued);
-  } else {
-    for (std::string_view v : p->queued)
-      p->sink(v);
+  } else if (const OutputMark mark = Hand(p, p->queued)) {
+    p->handedInput = mark;
   }
   p->queued.clear();
+}
+
+void AwaitPrinter(Printer* p) {
+  Await(p, p->handed);
 }
 
 }  // namespace narvo

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "helpers/failure.h"
 
@@ -53,6 +54,23 @@ std::size_t FillBuffer(ReadBuffer* b, const ReadFunction& read) {
 void DropFront(ReadBuffer* b, std::size_t count) {
   b->held -= count;
   std::memmove(b->bytes.get(), b->bytes.get() + count, b->held);
+}
+
+bool SpareTakesRest(const ReadBuffer& b, std::size_t count) {
+  const std::size_t spareSize = b.spare == nullptr ? b.fullSize : b.spareSize;
+  return b.size <= b.fullSize && b.held - count <= spareSize / 2;
+}
+
+void MoveToSpare(ReadBuffer* b, std::size_t count) {
+  if (b->spare == nullptr) {
+    b->spare.reset(static_cast<char*>(std::malloc(b->fullSize)));
+    if (b->spare == nullptr) throw std::bad_alloc();
+    b->spareSize = b->fullSize;
+  }
+  b->held -= count;
+  std::memcpy(b->spare.get(), b->bytes.get() + count, b->held);
+  b->bytes.swap(b->spare);
+  std::swap(b->size, b->spareSize);
 }
 
 }  // namespace narvo

@@ -17,6 +17,10 @@ struct ReadBuffer {
   std::size_t held = 0;      // bytes [0, held) are read and not yet dropped
   std::size_t fullSize = 1;  // the usual size, taken once much input has gone through
   std::size_t total = 0;     // bytes read so far
+  // A second buffer, taking turns with bytes while output written from one may
+  // still be in use (allocated when first needed, at the usual size).
+  std::unique_ptr<char, decltype(&std::free)> spare{nullptr, &std::free};
+  std::size_t spareSize = 0;
 };
 
 // A buffer that reads up to usualSize bytes at a time.
@@ -28,5 +32,14 @@ std::size_t FillBuffer(ReadBuffer* buffer, const ReadFunction& read);
 
 // Drops the first count held bytes; the rest moves to the front.
 void DropFront(ReadBuffer* buffer, std::size_t count);
+
+// True when MoveToSpare can take the rest after count held bytes: neither
+// buffer is larger than the usual size (a long line is never held twice), and
+// the rest fills at most half of the spare one.
+bool SpareTakesRest(const ReadBuffer& buffer, std::size_t count);
+
+// Drops the first count held bytes, leaving them where they are: the rest moves
+// to the front of the spare buffer, which takes the place of the buffer.
+void MoveToSpare(ReadBuffer* buffer, std::size_t count);
 
 }  // namespace narvo

@@ -43,6 +43,7 @@ struct Search {
   // An end mark inside the line being read ended its text, which the buffer
   // holds; the rest of the physical line is read and dropped.
   bool skipping = false;
+  OutputMark spareHanded = 0;  // the last output handed over from the spare read buffer
 };
 
 void PrepareKeywords(Search* s) {
@@ -235,6 +236,21 @@ void EndPass(Search* s) {
   KeepLastMatch(s);
 }
 
+// Drops the searched part [0, count) of the buffer. The output may still be
+// writing lines from it: then the rest goes to the front of the spare buffer,
+// once the output is done with that one, and reading goes on there.
+void DropSearched(Search* s, ReadBuffer* b, std::size_t count) {
+  const OutputMark mark = s->printer.handedInput;
+  if (mark != 0 && SpareTakesRest(*b, count)) {
+    if (s->spareHanded != 0) s->printer.pieces.await(s->spareHanded);
+    MoveToSpare(b, count);
+    s->spareHanded = mark;
+    return;
+  }
+  if (mark != 0) s->printer.pieces.await(mark);
+  DropFront(b, count);
+}
+
 // While skipping: the bytes [from, held) just read belong to the rest of the
 // line whose text the buffer holds up to from. The line's text is searched
 // when the rest ends: at its LF (reading goes on after it), another end mark
@@ -259,7 +275,7 @@ bool SkipRest(Search* s, ReadBuffer* b, std::size_t from, bool dataEnded) {
     s->inputEnded = true;
     return true;
   }
-  DropFront(b, static_cast<std::size_t>(lf + 1 - bytes));
+  DropSearched(s, b, static_cast<std::size_t>(lf + 1 - bytes));
   return true;
 }
 
@@ -322,13 +338,14 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
       SearchRegion(&s, begin, end);
       EndPass(&s);
       const auto searched = static_cast<std::size_t>(end - begin);
-      DropFront(&b, searched);
+      DropSearched(&s, &b, searched);
       if (d.pending) d.pendingAt -= searched;
       fresh = 0;
     }
     if (!s.inputEnded) LookAtOpenLine(&s, &b, fresh);
     if (s.inputEnded) EndPass(&s);
   }
+  AwaitPrinter(&s.printer);  // before the buffer goes
   return std::move(s.outcome);
 }
 
@@ -391,8 +408,7 @@ SearchOutcome SearchInput(const platform::Input& input, const SearchState& state
       return n;
     };
   }
-  return SearchStream(setup, read, nullptr,
-                      [](std::span<const std::string_view> pieces) { WritePieces(pieces); });
+  return SearchStream(setup, read, nullptr, PiecesSink{WritePieces, AwaitOutput});
 }
 
 }  // namespace narvo

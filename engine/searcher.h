@@ -36,7 +36,7 @@ struct SearchSetup {
 // Searches the input read delivers and writes the selected lines to pieces
 // when it is set, else to sink.
 SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, const ByteSink& sink,
-                           const PiecesSink& pieces = nullptr);
+                           const PiecesSink& pieces = {});
 
 // The same result line by line, the straightforward way: the reference for SearchStream.
 SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& read,

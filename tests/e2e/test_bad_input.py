@@ -258,6 +258,7 @@ class BadInput(Case):
         cases = [
             ("line through the buffer", b"x\r\n", ["x"], full_device, 1),
             ("line longer than the buffer", b"x" * (1 << 20) + b"\r\n", ["x"], full_device, 1),
+            ("many lines, written beside the search", b"x\r\n" * (1 << 20), ["x"], full_device, 1),
             ("nothing to write", b"y\r\n", ["x"], None, 0),
             ("message", b"y\r\n", [], full_device, 1),
             ("help screen", None, ["/?"], full_device, 1),

@@ -4,7 +4,8 @@
 // short reads.
 //
 // Input: byte 0 flags (bit 0 exclude, bit 1 UTF-8 console, bits 2-7 the
-// long-line limit when not 0), byte 1 the buffer size, bytes 2-3 the read-size seed, then up to
+// long-line limit when not 0), byte 1 the buffer size (bit 7: an output that
+// takes the bytes only when awaited), bytes 2-3 the read-size seed, then up to
 // four keywords each ended by LF, an empty one (a lone LF) ending the list; the rest is the data.
 #include <algorithm>
 #include <cstddef>
@@ -16,6 +17,7 @@
 
 #include "engine/searcher.h"
 #include "helpers/encoding.h"
+#include "tests/late_sink.h"
 
 namespace {
 
@@ -59,8 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   const std::string_view data = rest;
 
   std::string fast, reference;
-  const narvo::SearchOutcome a = narvo::SearchStream(
-      setup, ShortReads(data, seed), [&fast](std::string_view b) { fast.append(b); });
+  narvo::LateSink late;
+  const narvo::SearchOutcome a =
+      bytes[1] & 0x80 ? narvo::SearchStream(setup, ShortReads(data, seed), nullptr, late.Sink())
+                      : narvo::SearchStream(setup, ShortReads(data, seed),
+                                            [&fast](std::string_view b) { fast.append(b); });
+  if (bytes[1] & 0x80) fast = late.written;
   const narvo::SearchOutcome b = narvo::SearchStreamByLine(
       setup, ShortReads(data, ~seed), [&reference](std::string_view b) { reference.append(b); });
   if (fast != reference || a.lastMatch != b.lastMatch) std::abort();
