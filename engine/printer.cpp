@@ -11,10 +11,6 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-// Input converted per part of the output buffer: large enough that writes
-// stay large, small enough that the buffer stays in the cache.
-constexpr std::size_t kConvertPart = 1 << 15;
-
 // Queues bytes that stay where they are until the flush (read buffer, constants).
 void Put(Printer* p, std::string_view bytes) {
   if (bytes.empty()) return;
@@ -64,39 +60,21 @@ OutputMark Hand(Printer* p, std::span<const std::string_view> pieces) {
   return mark;
 }
 
-// Converts the queued pieces into an output buffer, handing it over whenever
-// another part might not fit and going on in the other one: memory stays the
-// buffers', however long the lines. No character spans two pieces (each ends
-// where a line or its text ends, and CR and LF are never part of a Shift-JIS
-// character), so the bytes are those of converting the pieces joined.
+// Converts the queued pieces into the output buffers in turn: one is filled
+// while the other may still be written.
 void WriteConverted(Printer* p) {
-  constexpr std::size_t kRoom = 4 * Utf8Room(kConvertPart);
-  char* start = nullptr;
-  char* o = nullptr;
-  const auto take = [p, &start, &o] {
-    Await(p, p->convertedMark[p->turn]);
-    std::string& buffer = p->converted[p->turn];
-    if (buffer.size() < kRoom) buffer.resize(kRoom);
-    start = o = buffer.data();
-  };
-  const auto hand = [p, &start, &o] {
-    const std::string_view bytes(start, static_cast<std::size_t>(o - start));
-    p->convertedMark[p->turn] = Hand(p, std::span<const std::string_view>(&bytes, 1));
-    p->turn ^= 1;
-  };
-  take();
-  for (std::string_view piece : p->queued) {
-    while (!piece.empty()) {
-      if (static_cast<std::size_t>(start + kRoom - o) < Utf8Room(kConvertPart)) {
-        hand();
-        take();
-      }
-      std::size_t used;
-      o = ShiftJisToUtf8At(piece, std::min(piece.size(), kConvertPart), o, &used);
-      piece.remove_prefix(used);
-    }
-  }
-  if (o != start) hand();
+  ConvertPieces(
+      p->queued,
+      [p] {
+        Await(p, p->convertedMark[p->turn]);
+        std::string& buffer = p->converted[p->turn];
+        if (buffer.size() < kConvertBufferSize) buffer.resize(kConvertBufferSize);
+        return buffer.data();
+      },
+      [p](std::string_view bytes) {
+        p->convertedMark[p->turn] = Hand(p, std::span<const std::string_view>(&bytes, 1));
+        p->turn ^= 1;
+      });
 }
 
 }  // namespace
@@ -121,7 +99,13 @@ void FlushPrinter(Printer* p) {
   EndRun(p);
   if (p->queued.empty()) return;
   if (p->toUtf8) {
-    WriteConverted(p);
+    // Converted by the output where it has time for it, else here.
+    const OutputMark mark = p->pieces.writeInUtf8 ? p->pieces.writeInUtf8(p->queued) : 0;
+    if (mark != 0) {
+      p->handed = p->handedInput = mark;
+    } else {
+      WriteConverted(p);
+    }
   } else if (const OutputMark mark = Hand(p, p->queued)) {
     p->handedInput = mark;
   }

@@ -26,6 +26,9 @@ using ByteSink = std::function<void(std::string_view bytes)>;
 struct PiecesSink {
   std::function<OutputMark(std::span<const std::string_view> pieces)> write;
   std::function<void(OutputMark mark)> await;
+  // Optional: like write for Shift-JIS pieces the sink converts to UTF-8 itself
+  // where it has time for it; 0 where it has not, and nothing is taken.
+  std::function<OutputMark(std::span<const std::string_view> pieces)> writeInUtf8;
 };
 
 // A printer over one sink; plain record, driven by the functions below.

@@ -408,7 +408,7 @@ SearchOutcome SearchInput(const platform::Input& input, const SearchState& state
       return n;
     };
   }
-  return SearchStream(setup, read, nullptr, PiecesSink{WritePieces, AwaitOutput});
+  return SearchStream(setup, read, nullptr, PiecesSink{WritePieces, AwaitOutput, WritePiecesInUtf8});
 }
 
 }  // namespace narvo

@@ -36,7 +36,9 @@ struct Writer {
   struct Job {
     std::string buffered;  // bytes that were in the buffer, copied
     std::vector<std::string_view> pieces;
+    bool toUtf8 = false;  // pieces after the buffered bytes are Shift-JIS to convert
   } jobs[kJobs];
+  std::string converted;   // the writer's output buffer for them
   OutputMark handed = 0;   // jobs handed over so far; job n is jobs[(n - 1) % kJobs]
   OutputMark written = 0;  // of them, jobs done
   bool failed = false;     // a write failed: the jobs after it are dropped
@@ -48,6 +50,21 @@ std::string pending;
 std::size_t total = 0;     // bytes appended so far
 Writer* writer = nullptr;  // once started
 
+bool WriteInUtf8(Writer* w, const Writer::Job& job, platform::IoError* error) {
+  bool ok =
+      platform::WriteAll(platform::Stream::Output, job.buffered.data(), job.buffered.size(), error);
+  ConvertPieces(
+      std::span(job.pieces).subspan(job.buffered.empty() ? 0 : 1),
+      [w] {
+        if (w->converted.size() < kConvertBufferSize) w->converted.resize(kConvertBufferSize);
+        return w->converted.data();
+      },
+      [&](std::string_view bytes) {
+        ok = ok && platform::WriteAll(platform::Stream::Output, bytes.data(), bytes.size(), error);
+      });
+  return ok;
+}
+
 void WriteJobs(Writer* w) {
   std::unique_lock<std::mutex> held(w->lock);
   for (;;) {
@@ -56,7 +73,9 @@ void WriteJobs(Writer* w) {
     const bool skip = w->failed;
     held.unlock();
     platform::IoError error;
-    const bool ok = skip || platform::WriteAllPieces(platform::Stream::Output, job.pieces, &error);
+    const bool ok = skip || (job.toUtf8 ? WriteInUtf8(w, job, &error)
+                                        : platform::WriteAllPieces(platform::Stream::Output,
+                                                                   job.pieces, &error));
     held.lock();
     if (!ok) {
       w->failed = true;
@@ -76,7 +95,7 @@ bool Await(OutputMark mark, platform::IoError* error) {
 }
 
 // Hands the buffered bytes and then the pieces to the writer as one job.
-OutputMark HandOver(std::span<const std::string_view> pieces) {
+OutputMark HandOver(std::span<const std::string_view> pieces, bool toUtf8 = false) {
   platform::IoError error;
   if (writer->handed >= kJobs && !Await(writer->handed - kJobs + 1, &error)) FailIo(error);
   Writer::Job& job = writer->jobs[writer->handed % kJobs];
@@ -85,6 +104,7 @@ OutputMark HandOver(std::span<const std::string_view> pieces) {
   job.pieces.clear();
   if (!job.buffered.empty()) job.pieces.emplace_back(job.buffered);
   job.pieces.insert(job.pieces.end(), pieces.begin(), pieces.end());
+  job.toUtf8 = toUtf8;
   {
     std::lock_guard<std::mutex> held(writer->lock);
     ++writer->handed;
@@ -148,6 +168,17 @@ OutputMark WritePieces(std::span<const std::string_view> pieces) {
   pending.clear();
   if (!ok) FailIo(error);
   return 0;
+}
+
+OutputMark WritePiecesInUtf8(std::span<const std::string_view> pieces) {
+  if (writer == nullptr) return 0;
+  {
+    std::lock_guard<std::mutex> held(writer->lock);
+    if (writer->handed != writer->written) return 0;
+  }
+  for (std::string_view piece : pieces)
+    total += piece.size();
+  return HandOver(pieces, true);
 }
 
 void AwaitOutput(OutputMark mark) {
