@@ -60,11 +60,34 @@ OutputMark Hand(Printer* p, std::span<const std::string_view> pieces) {
   return mark;
 }
 
+// Cuts the queued pieces in two of about the same size where a line ends:
+// firstHalf holds the first, and queued[cut] and those after it the second
+// (secondHalfStart keeps what queued[cut] was). Returns cut.
+std::size_t SplitInHalves(Printer* p) {
+  std::size_t size = 0;
+  for (std::string_view piece : p->queued)
+    size += piece.size();
+  p->firstHalf.clear();
+  std::size_t at = 0;
+  std::size_t i = 0;
+  for (; at + p->queued[i].size() < size / 2 && i + 1 < p->queued.size(); ++i) {
+    p->firstHalf.push_back(p->queued[i]);
+    at += p->queued[i].size();
+  }
+  const std::string_view piece = p->queued[i];
+  const std::size_t lf = piece.find('\n', size / 2 - at);
+  const std::size_t cut = lf == std::string_view::npos ? piece.size() : lf + 1;
+  p->firstHalf.push_back(piece.substr(0, cut));
+  p->secondHalfStart = piece;
+  p->queued[i] = piece.substr(cut);
+  return i;
+}
+
 // Converts the queued pieces into the output buffers in turn: one is filled
 // while the other may still be written.
-void WriteConverted(Printer* p) {
+void WriteConverted(Printer* p, std::span<const std::string_view> pieces) {
   ConvertPieces(
-      p->queued,
+      pieces,
       [p] {
         Await(p, p->convertedMark[p->turn]);
         std::string& buffer = p->converted[p->turn];
@@ -99,13 +122,19 @@ void FlushPrinter(Printer* p) {
   EndRun(p);
   if (p->queued.empty()) return;
   if (p->toUtf8) {
-    // Converted by the output where it has time for it, else here.
-    const OutputMark mark = p->pieces.writeInUtf8 ? p->pieces.writeInUtf8(p->queued) : 0;
-    if (mark != 0) {
-      p->handed = p->handedInput = mark;
-    } else {
-      WriteConverted(p);
+    // The output converts the first half where it has time for it, while the
+    // second is converted here; else all of it is converted here.
+    std::span<const std::string_view> rest = p->queued;
+    if (p->pieces.writeInUtf8) {
+      const std::size_t cut = SplitInHalves(p);
+      if (const OutputMark mark = p->pieces.writeInUtf8(p->firstHalf)) {
+        p->handed = p->handedInput = mark;
+        rest = rest.subspan(cut);
+      } else {
+        p->queued[cut] = p->secondHalfStart;  // whole again
+      }
     }
+    WriteConverted(p, rest);
   } else if (const OutputMark mark = Hand(p, p->queued)) {
     p->handedInput = mark;
   }

@@ -45,6 +45,8 @@ struct Printer {
   OutputMark handedInput = 0;  // of them, the last that pointed into the read buffer
   // With toUtf8: the output buffers, used in turn, so that one is filled while
   // the other may still be written; the mark of each one's last pieces.
+  std::vector<std::string_view> firstHalf;  // queued pieces the output converts
+  std::string_view secondHalfStart;
   std::string converted[2];
   OutputMark convertedMark[2] = {};
   int turn = 0;
