@@ -122,8 +122,8 @@ void FlushPrinter(Printer* p) {
   EndRun(p);
   if (p->queued.empty()) return;
   if (p->toUtf8) {
-    // The output converts the first half where it has time for it, while the
-    // second is converted here; else all of it is converted here.
+    // Where the output converts on a thread of its own, it converts the first
+    // half while the second is converted here; else all of it is converted here.
     std::span<const std::string_view> rest = p->queued;
     if (p->pieces.writeInUtf8) {
       const std::size_t cut = SplitInHalves(p);

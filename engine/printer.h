@@ -26,8 +26,8 @@ using ByteSink = std::function<void(std::string_view bytes)>;
 struct PiecesSink {
   std::function<OutputMark(std::span<const std::string_view> pieces)> write;
   std::function<void(OutputMark mark)> await;
-  // Optional: like write for Shift-JIS pieces the sink converts to UTF-8 itself
-  // where it has time for it; 0 where it has not, and nothing is taken.
+  // Optional: like write for Shift-JIS pieces the sink converts to UTF-8
+  // itself, on another thread; 0 where it does not, and nothing is taken.
   std::function<OutputMark(std::span<const std::string_view> pieces)> writeInUtf8;
 };
 

@@ -25,9 +25,9 @@ using OutputMark = std::uint64_t;
 // AwaitOutput(the mark returned) has returned.
 OutputMark WritePieces(std::span<const std::string_view> pieces);
 
-// The same for Shift-JIS pieces, none ending inside a character, to be written
-// in UTF-8, where the writer thread is running and has time to convert them
-// (at most one job waiting); else 0, nothing is taken, and the caller converts.
+// The same for Shift-JIS pieces, none ending inside a character, that the
+// writer thread converts to UTF-8 as it writes them; 0 where it does not run
+// yet: nothing is taken, and the caller converts them.
 OutputMark WritePiecesInUtf8(std::span<const std::string_view> pieces);
 
 // Returns once the pieces of mark, and all before, are written; a failure ends
