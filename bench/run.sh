@@ -9,6 +9,7 @@
 #              RUNS_12MB=31 RUNS_1GB=5  timed runs per tool (the median is reported)
 #              WARMUP=2  untimed runs per tool before the timed ones of each 12 MB query
 #              BIG_MIB=1024  size of the large file
+#              CACHE=small   time the files as cached when just written in small pieces
 #              BENCH_OUT=dir  working folder (default: bench/out)
 #              CXX=c++  compiler for the timer and the read floor (bench/*.cpp)
 set -euo pipefail
@@ -91,9 +92,16 @@ declare -A utf8_copy=(["$small"]=$small_u8 ["$big"]=$big_u8)
 # from disk: written back, dropped from the page cache and read in once. A file
 # just written in small pieces (xz writes a few KiB at a time) stays cached in
 # small pages, which costs every tool over a millisecond more on the 12 MB file.
-sync "$small" "$big" "$small_u8" "$big_u8"
-for f in "$small" "$big" "$small_u8" "$big_u8"; do dd if="$f" iflag=nocache count=0 status=none; done
-cat "$small" "$big" "$small_u8" "$big_u8" > /dev/null
+# CACHE=small measures the other state: each file written anew 4 KiB at a time.
+if [[ ${CACHE:-read} == small ]]; then
+  for f in "$small" "$big" "$small_u8" "$big_u8"; do
+    dd if="$f" of="$f.small" bs=4k status=none && touch -r "$f" "$f.small" && mv "$f.small" "$f"
+  done
+else
+  sync "$small" "$big" "$small_u8" "$big_u8"
+  for f in "$small" "$big" "$small_u8" "$big_u8"; do dd if="$f" iflag=nocache count=0 status=none; done
+  cat "$small" "$big" "$small_u8" "$big_u8" > /dev/null
+fi
 
 # --- the tools ---------------------------------------------------------------------------------
 # narvo: native mode (LC_ALL=C); narvoU8: a UTF-8 console on the Shift-JIS file; narvoU8u: the
@@ -281,7 +289,7 @@ fi
   echo "- machine: $(nproc) CPUs, $(grep -m 1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(uname -sr)"
   echo "- narvo: $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')$(git -C "$root" diff --quiet HEAD 2>/dev/null || echo ' (work tree modified)'), $narvo"
   echo "- $(grep --version | sed -n 1p); $(if command -v rg > /dev/null; then rg --version | sed -n 1p; else echo 'rg absent'; fi); $(if command -v nkf > /dev/null; then nkf --version | sed -n 1p; else echo 'nkf absent'; fi); SJIS locale: ${sjis_locale:-absent}"
-  echo "- files: 12 MB = KEN_ALL.CSV ($small_bytes bytes), 1 GB = $copies copies ($((copies * small_bytes)) bytes); median of $runs_small (after $warmup untimed) / $runs_big runs; output to a file"
+  echo "- files: 12 MB = KEN_ALL.CSV ($small_bytes bytes), 1 GB = $copies copies ($((copies * small_bytes)) bytes); median of $runs_small (after $warmup untimed) / $runs_big runs; output to a file; page cache: $([[ ${CACHE:-read} == small ]] && echo 'as written 4 KiB at a time' || echo 'as read from disk')"
   echo
   echo "| query | file | narvo ms | UTF-8 console ms | UTF-8 console, UTF-8 file ms | grep C ms | grep SJIS ms | rg -E sjis ms | nkf -w \| grep ms | read floor ms | cat floor ms | narvo/grep C | narvo/read floor | narvo/cat floor | UTF-8 console/narvo | lines | output |"
   echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | --- |"
