@@ -51,7 +51,7 @@ def setUpModule():
 
 def wineserver():
     """wineserver: on PATH, or beside wine64 (Debian's wine keeps it off PATH)."""
-    emulator = CONFIG["emulator"].split(";")[0]
+    emulator = CONFIG["emulator"].split(";")[-1]
     for candidate in (os.environ.get("WINESERVER"), shutil.which("wineserver"),
                       os.path.join(os.path.dirname(emulator), "wineserver")):
         if candidate and os.access(candidate, os.X_OK):
