@@ -74,9 +74,10 @@ def start_xvfb():
     return xvfb, ":" + number
 
 
-# wine's own error messages ("0123:err:channel:function text"), enabled under wine so
-# that a run wine itself fails says why; kept apart from the program's standard error.
-WINE_MESSAGE = re.compile(rb"^[0-9a-f]{4}:err:[^\n]*\n?", re.M)
+# wine's own error messages ("0123:err:channel:function text", without the thread
+# before a thread exists), enabled under wine so that a run wine itself fails says
+# why; kept apart from the program's standard error.
+WINE_MESSAGE = re.compile(rb"^(?:[0-9a-f]{4}:)?err:[^\n]*\n?", re.M)
 
 
 @dataclass
