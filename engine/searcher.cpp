@@ -395,6 +395,10 @@ SearchOutcome SearchInput(const platform::Input& input, const SearchState& state
   setup.excludeMode = state.excludeMode;
   setup.consoleUtf8 = ConsoleEncoding() == Encoding::Utf8;
   setup.keepLastMatch = state.edition == Edition::Clipboard;
+  // Larger reads mean fewer hand-overs to the output's thread (1 MiB: 県 on
+  // 513 MB 213 -> 194 ms); on a UTF-8 console the output's conversion buffers
+  // suit the smaller ones (there 1 MiB made it 316 -> 418 ms).
+  setup.bufferSize = setup.consoleUtf8 ? std::size_t{1} << 18 : std::size_t{1} << 20;
   // On a stream, selected lines go out before a read that may wait, as they
   // are found (a read that fills what it asked for has more behind it); a
   // file keeps its large writes.
