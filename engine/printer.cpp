@@ -43,11 +43,6 @@ void EndRun(Printer* p) {
   Put(p, std::string_view(begin, end - begin));
 }
 
-// Waits until the pieces of mark have been written.
-void Await(Printer* p, OutputMark mark) {
-  if (mark != 0) p->pieces.await(mark);
-}
-
 // Hands the pieces over to whichever sink the printer has; their mark.
 OutputMark Hand(Printer* p, std::span<const std::string_view> pieces) {
   if (!p->pieces.write) {
@@ -60,27 +55,25 @@ OutputMark Hand(Printer* p, std::span<const std::string_view> pieces) {
   return mark;
 }
 
-// Cuts the queued pieces in two of about the same size where a line ends:
-// firstHalf holds the first, and queued[cut] and those after it the second
-// (secondHalfStart keeps what queued[cut] was). Returns cut.
-std::size_t SplitInHalves(Printer* p) {
+// Cuts the queued pieces in two of about the same size, where a line ends,
+// into firstHalf and secondHalf.
+void SplitInHalves(Printer* p) {
   std::size_t size = 0;
   for (std::string_view piece : p->queued)
     size += piece.size();
   p->firstHalf.clear();
+  p->secondHalf.clear();
   std::size_t at = 0;
-  std::size_t i = 0;
-  for (; at + p->queued[i].size() < size / 2 && i + 1 < p->queued.size(); ++i) {
-    p->firstHalf.push_back(p->queued[i]);
-    at += p->queued[i].size();
+  for (std::string_view piece : p->queued) {
+    if (at < size / 2) {
+      const std::size_t lf = piece.find('\n', std::min(piece.size(), size / 2 - at));
+      const std::size_t cut = lf == std::string_view::npos ? piece.size() : lf + 1;
+      p->firstHalf.push_back(piece.substr(0, cut));
+      piece.remove_prefix(cut);
+      at += cut;
+    }
+    if (!piece.empty()) p->secondHalf.push_back(piece);
   }
-  const std::string_view piece = p->queued[i];
-  const std::size_t lf = piece.find('\n', size / 2 - at);
-  const std::size_t cut = lf == std::string_view::npos ? piece.size() : lf + 1;
-  p->firstHalf.push_back(piece.substr(0, cut));
-  p->secondHalfStart = piece;
-  p->queued[i] = piece.substr(cut);
-  return i;
 }
 
 // Converts the queued pieces into the output buffers in turn: one is filled
@@ -89,7 +82,7 @@ void WriteConverted(Printer* p, std::span<const std::string_view> pieces) {
   ConvertPieces(
       pieces,
       [p] {
-        Await(p, p->convertedMark[p->turn]);
+        AwaitHanded(p, p->convertedMark[p->turn]);
         std::string& buffer = p->converted[p->turn];
         if (buffer.size() < kConvertBufferSize) buffer.resize(kConvertBufferSize);
         return buffer.data();
@@ -126,12 +119,10 @@ void FlushPrinter(Printer* p) {
     // half while the second is converted here; else all of it is converted here.
     std::span<const std::string_view> rest = p->queued;
     if (p->pieces.writeInUtf8) {
-      const std::size_t cut = SplitInHalves(p);
+      SplitInHalves(p);
       if (const OutputMark mark = p->pieces.writeInUtf8(p->firstHalf)) {
         p->handed = p->handedInput = mark;
-        rest = rest.subspan(cut);
-      } else {
-        p->queued[cut] = p->secondHalfStart;  // whole again
+        rest = p->secondHalf;
       }
     }
     WriteConverted(p, rest);
@@ -141,8 +132,12 @@ void FlushPrinter(Printer* p) {
   p->queued.clear();
 }
 
+void AwaitHanded(Printer* p, OutputMark mark) {
+  if (mark != 0) p->pieces.await(mark);
+}
+
 void AwaitPrinter(Printer* p) {
-  Await(p, p->handed);
+  AwaitHanded(p, p->handed);
 }
 
 }  // namespace narvo

@@ -45,8 +45,8 @@ struct Printer {
   OutputMark handedInput = 0;  // of them, the last that pointed into the read buffer
   // With toUtf8: the output buffers, used in turn, so that one is filled while
   // the other may still be written; the mark of each one's last pieces.
-  std::vector<std::string_view> firstHalf;  // queued pieces the output converts
-  std::string_view secondHalfStart;
+  // With toUtf8: the queued pieces cut in two, the first for the output to convert.
+  std::vector<std::string_view> firstHalf, secondHalf;
   std::string converted[2];
   OutputMark convertedMark[2] = {};
   int turn = 0;
@@ -62,6 +62,9 @@ void PrintText(Printer* printer, std::string_view text);
 // Hands everything queued over to be written; needed before the read buffer
 // changes, as is AwaitPrinter where what was handed over may still be in use.
 void FlushPrinter(Printer* printer);
+
+// Returns once the pieces of mark (0: none), and all before, have been written.
+void AwaitHanded(Printer* printer, OutputMark mark);
 
 // Returns once everything handed over has been written.
 void AwaitPrinter(Printer* printer);

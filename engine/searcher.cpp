@@ -242,12 +242,12 @@ void EndPass(Search* s) {
 void DropSearched(Search* s, ReadBuffer* b, std::size_t count) {
   const OutputMark mark = s->printer.handedInput;
   if (mark != 0 && SpareTakesRest(*b, count)) {
-    if (s->spareHanded != 0) s->printer.pieces.await(s->spareHanded);
+    AwaitHanded(&s->printer, s->spareHanded);
     MoveToSpare(b, count);
     s->spareHanded = mark;
     return;
   }
-  if (mark != 0) s->printer.pieces.await(mark);
+  AwaitHanded(&s->printer, mark);
   DropFront(b, count);
 }
 
@@ -412,7 +412,8 @@ SearchOutcome SearchInput(const platform::Input& input, const SearchState& state
       return n;
     };
   }
-  return SearchStream(setup, read, nullptr, PiecesSink{WritePieces, AwaitOutput, WritePiecesInUtf8});
+  return SearchStream(setup, read, nullptr,
+                      PiecesSink{WritePieces, AwaitOutput, WritePiecesInUtf8});
 }
 
 }  // namespace narvo

@@ -47,7 +47,7 @@ struct Writer {
 
 // Bytes written but not yet handed to the system.
 std::string pending;
-std::size_t total = 0;     // bytes appended so far
+std::size_t total = 0;     // bytes appended so far: enough of them start the writer
 Writer* writer = nullptr;  // once started
 
 bool WriteInUtf8(Writer* w, const Writer::Job& job, platform::IoError* error) {
@@ -171,16 +171,14 @@ OutputMark WritePieces(std::span<const std::string_view> pieces) {
 }
 
 OutputMark WritePiecesInUtf8(std::span<const std::string_view> pieces) {
-  if (writer == nullptr) return 0;
-  for (std::string_view piece : pieces)
-    total += piece.size();
-  return HandOver(pieces, true);
+  return writer == nullptr ? 0 : HandOver(pieces, true);
 }
 
 void AwaitOutput(OutputMark mark) {
   platform::IoError error;
   if (writer != nullptr && mark != 0 && !Await(mark, &error)) FailIo(error);
 }
+
 void WriteLine(std::string_view bytes) {
   WriteBytes(bytes);
   WriteBytes("\r\n");
