@@ -44,6 +44,12 @@ struct Search {
   // holds; the rest of the physical line is read and dropped.
   bool skipping = false;
   OutputMark spareHanded = 0;  // the last output handed over from the spare read buffer
+  // Over a mapped input: the searched bytes from released on, which the system
+  // may drop once the output is done with them, up to a step, whose output
+  // mark is stepHanded.
+  char* released = nullptr;
+  char* step = nullptr;
+  OutputMark stepHanded = 0;
 };
 
 void PrepareKeywords(Search* s) {
@@ -217,21 +223,31 @@ void SearchRegion(Search* s, char* p, char* const regionEnd) {
       if (p == end) continue;
     }
     const BlockScan scan = ScanBlock(*s->setup->kernels, p, end, &s->lineEnds);
-    if (scan.irregular == end) {
-      SearchCleanLines(s, p, end, scan.bareLf);
+    // The clean lines end at the end, or where the line with the irregular byte begins.
+    char* lineBegin =
+        scan.irregular == end ? end : p + (LineStartBefore(s->lineEnds, p, scan.irregular) - p);
+    MarkKeywordCandidates(s->keys, lineBegin, &s->lineEnds);
+    SearchCleanLines(s, p, lineBegin, scan.bareLf);
+    if (lineBegin == end) {
       p = end;
       continue;
     }
-    char* lineBegin = p + (LineStartBefore(s->lineEnds, p, scan.irregular) - p);
-    SearchCleanLines(s, p, lineBegin, scan.bareLf);
     char* lineEnd = static_cast<char*>(std::memchr(lineBegin, '\n', end - lineBegin)) + 1;
     SearchIrregularLine(s, lineBegin, lineEnd);
     p = lineEnd;
   }
 }
 
+// Reports a mapped input cut short while it was searched: the bytes past its
+// new end read as zeros, and what they select must not be written.
+void CheckMappedInput(const Search* s) {
+  platform::IoError error;
+  if (s->released != nullptr && platform::MappedInputCut(&error)) FailIo(error);
+}
+
 // Writes what the buffer's searched part selected and keeps the last line.
 void EndPass(Search* s) {
+  CheckMappedInput(s);
   FlushPrinter(&s->printer);
   KeepLastMatch(s);
 }
@@ -241,6 +257,21 @@ void EndPass(Search* s) {
 // once the output is done with that one, and reading goes on there.
 void DropSearched(Search* s, ReadBuffer* b, std::size_t count) {
   const OutputMark mark = s->printer.handedInput;
+  if (!b->mapped.empty()) {
+    // The searched bytes stay where they are; those the output has long been
+    // done with are released a step at a time, which keeps what the process
+    // holds of a large input small.
+    constexpr std::ptrdiff_t kReleaseStep = 1 << 23;
+    DropFront(b, count);
+    if (b->bytes - s->step >= kReleaseStep) {
+      AwaitHanded(&s->printer, s->stepHanded);
+      platform::ReleaseMapped(std::span<char>(s->released, s->step));
+      s->released = s->step;
+      s->step = b->bytes;
+      s->stepHanded = mark;
+    }
+    return;
+  }
   if (mark != 0 && SpareTakesRest(*b, count)) {
     AwaitHanded(&s->printer, s->spareHanded);
     MoveToSpare(b, count);
@@ -256,7 +287,7 @@ void DropSearched(Search* s, ReadBuffer* b, std::size_t count) {
 // when the rest ends: at its LF (reading goes on after it), another end mark
 // (the input ends) or the end of the data. False while the rest goes on.
 bool SkipRest(Search* s, ReadBuffer* b, std::size_t from, bool dataEnded) {
-  char* bytes = b->bytes.get();
+  char* bytes = b->bytes;
   char* const held = bytes + b->held;
   char* lf = static_cast<char*>(std::memchr(bytes + from, '\n', held - (bytes + from)));
   char* const lineEnd = lf == nullptr ? held : lf;
@@ -283,7 +314,7 @@ bool SkipRest(Search* s, ReadBuffer* b, std::size_t from, bool dataEnded) {
 // ends the input, and one inside it ends its text (from from on, the bytes
 // are new).
 void LookAtOpenLine(Search* s, ReadBuffer* b, std::size_t from) {
-  char* bytes = b->bytes.get();
+  char* bytes = b->bytes;
   if (b->held == 0) return;
   if (*bytes == kEndMark) {
     s->inputEnded = true;
@@ -304,14 +335,17 @@ void LookAtOpenLine(Search* s, ReadBuffer* b, std::size_t from) {
 }  // namespace
 
 SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, const ByteSink& sink,
-                           const PiecesSink& pieces) {
+                           const PiecesSink& pieces, std::span<char> mapped,
+                           std::function<std::size_t()> mappedHeld) {
   Search s;
   s.setup = &setup;
   s.printer.sink = sink;
   s.printer.pieces = pieces;
   StartData(&s.data, setup);
   PrepareKeywords(&s);
-  ReadBuffer b = MakeReadBuffer(setup.bufferSize);
+  ReadBuffer b = mapped.empty() ? MakeReadBuffer(setup.bufferSize)
+                                : MakeMappedBuffer(mapped, setup.bufferSize, std::move(mappedHeld));
+  if (!mapped.empty()) s.released = s.step = mapped.data();
   bool dataEnded = false;
   while (!dataEnded && !s.inputEnded) {
     // What is held is one line, not yet ended: its start, or its text while skipping.
@@ -321,7 +355,7 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
       if (!SkipRest(&s, &b, fresh, dataEnded) || s.inputEnded) continue;
       fresh = 0;
     }
-    char* begin = b.bytes.get();
+    char* begin = b.bytes;
     char* end = begin + b.held;
     DataState& d = s.data;
     NoteHighByte(&d, b, fresh);
@@ -346,6 +380,7 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
     if (s.inputEnded) EndPass(&s);
   }
   AwaitPrinter(&s.printer);  // before the buffer goes
+  CheckMappedInput(&s);
   return std::move(s.outcome);
 }
 
@@ -412,8 +447,12 @@ SearchOutcome SearchInput(const platform::Input& input, const SearchState& state
       return n;
     };
   }
-  return SearchStream(setup, read, nullptr,
-                      PiecesSink{WritePieces, AwaitOutput, WritePiecesInUtf8});
+  const std::span<char> mapped = platform::MapInput(input);
+  SearchOutcome outcome =
+      SearchStream(setup, read, nullptr, PiecesSink{WritePieces, AwaitOutput, WritePiecesInUtf8},
+                   mapped, [&input] { return platform::MappedBytesHeld(input); });
+  platform::UnmapInput(mapped);
+  return outcome;
 }
 
 }  // namespace narvo

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,10 +35,13 @@ struct SearchSetup {
   const ScanKernels* kernels = &WidestKernels();  // the buffer scans, at one level
 };
 
-// Searches the input read delivers and writes the selected lines to pieces
-// when it is set, else to sink.
+// Searches the input read delivers, or the mapped input's bytes when they are
+// given (changed in place where a line is read the line reader's way; as many
+// as mappedHeld tells the file still holds, then on with read), and writes the
+// selected lines to pieces when it is set, else to sink.
 SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, const ByteSink& sink,
-                           const PiecesSink& pieces = {});
+                           const PiecesSink& pieces = {}, std::span<char> mapped = {},
+                           std::function<std::size_t()> mappedHeld = {});
 
 // The same result line by line, the straightforward way: the reference for SearchStream.
 SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& read,

@@ -2,7 +2,8 @@
 // hit the traps: trail bytes that look like letters or a backslash, lone lead
 // bytes, lone CRs, LF-only lines, end marks, NULs, lines longer than the
 // buffer, and UTF-8 next to Shift-JIS. Both must write the same bytes and
-// report the same last line, also where the output takes the bytes late.
+// report the same last line, also where the output takes the bytes late and
+// where the data is mapped.
 //
 // NARVO_DIFF_SECONDS=600 runs the comparison for that long instead of a fixed
 // number of rounds; NARVO_DIFF_SEED picks the first seed.
@@ -173,20 +174,26 @@ bool Agree(unsigned seed) {
     SearchSetup setup = r.setup;
     setup.kernels = &KernelsFor(level);
     setup.looseKeywordSets = run > widest;
-    // Every other round the output takes the bytes late, as its writer thread may.
+    // Every other round the output takes the bytes late, as its writer thread
+    // may. Every third the data is mapped, as a large file is: the part the
+    // file held when it was mapped, then the rest read as it grew since.
     std::string fast;
     LateSink late;
+    const std::size_t split = seed % 3 == 0 ? seed % (r.data.size() + 1) : 0;
+    std::string mapped = r.data.substr(0, split);
+    const std::string grown = r.data.substr(split);
+    const ByteSink sink = [&](std::string_view bytes) { fast += bytes; };
     const SearchOutcome a =
-        seed % 2 == 0 ? SearchStream(setup, ChunkedReader(r.data, seed),
-                                     [&](std::string_view bytes) { fast += bytes; })
-                      : SearchStream(setup, ChunkedReader(r.data, seed), nullptr, late.Sink());
+        SearchStream(setup, ChunkedReader(grown, seed), seed % 2 == 0 ? sink : nullptr,
+                     seed % 2 == 0 ? PiecesSink{} : late.Sink(), mapped);
     if (seed % 2 != 0) fast = late.written;
     SCOPED_TRACE("seed " + std::to_string(seed) + " level " +
                  std::to_string(static_cast<int>(level)) + (run > widest ? " loose" : "") +
                  (r.setup.excludeMode ? " exclude" : " include") +
                  (r.setup.consoleUtf8 ? " utf8-console" : "") + " buffer " +
                  std::to_string(r.setup.bufferSize) + " long line " +
-                 std::to_string(r.setup.longLine) + keywords + "\ndata: " + Hex(r.data));
+                 std::to_string(r.setup.longLine) + " mapped " + std::to_string(split) +
+                 keywords + "\ndata: " + Hex(r.data));
     EXPECT_EQ(Hex(fast), Hex(straight));
     EXPECT_EQ(Hex(a.lastMatch), Hex(b.lastMatch));
     // Before the decision every line is ASCII, and its encoding does not matter.
