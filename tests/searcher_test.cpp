@@ -187,13 +187,12 @@ bool Agree(unsigned seed) {
         SearchStream(setup, ChunkedReader(grown, seed), seed % 2 == 0 ? sink : nullptr,
                      seed % 2 == 0 ? PiecesSink{} : late.Sink(), mapped);
     if (seed % 2 != 0) fast = late.written;
-    SCOPED_TRACE("seed " + std::to_string(seed) + " level " +
-                 std::to_string(static_cast<int>(level)) + (run > widest ? " loose" : "") +
-                 (r.setup.excludeMode ? " exclude" : " include") +
-                 (r.setup.consoleUtf8 ? " utf8-console" : "") + " buffer " +
-                 std::to_string(r.setup.bufferSize) + " long line " +
-                 std::to_string(r.setup.longLine) + " mapped " + std::to_string(split) +
-                 keywords + "\ndata: " + Hex(r.data));
+    SCOPED_TRACE(
+        "seed " + std::to_string(seed) + " level " + std::to_string(static_cast<int>(level)) +
+        (run > widest ? " loose" : "") + (r.setup.excludeMode ? " exclude" : " include") +
+        (r.setup.consoleUtf8 ? " utf8-console" : "") + " buffer " +
+        std::to_string(r.setup.bufferSize) + " long line " + std::to_string(r.setup.longLine) +
+        " mapped " + std::to_string(split) + keywords + "\ndata: " + Hex(r.data));
     EXPECT_EQ(Hex(fast), Hex(straight));
     EXPECT_EQ(Hex(a.lastMatch), Hex(b.lastMatch));
     // Before the decision every line is ASCII, and its encoding does not matter.
