@@ -261,7 +261,7 @@ void DropSearched(Search* s, ReadBuffer* b, std::size_t count) {
     // The searched bytes stay where they are; those the output has long been
     // done with are released a step at a time, which keeps what the process
     // holds of a large input small.
-    constexpr std::ptrdiff_t kReleaseStep = 1 << 23;
+    constexpr std::ptrdiff_t kReleaseStep = 1 << 22;
     DropFront(b, count);
     if (b->bytes - s->step >= kReleaseStep) {
       AwaitHanded(&s->printer, s->stepHanded);

@@ -367,6 +367,7 @@ std::span<char> MapInput(const Input& input) {
   onBus.sa_sigaction = OnBusError;
   onBus.sa_flags = SA_SIGINFO;
   sigemptyset(&onBus.sa_mask);
+  mappedCut = 0;
   mappedPagesSize = size;
   mappedPages = static_cast<char*>(pages);
   sigaction(SIGBUS, &onBus, nullptr);
@@ -402,6 +403,7 @@ void UnmapInput(std::span<char> mapped) {
   munmap(mappedPages, mappedPagesSize);
   mappedPages = nullptr;
   mappedPagesSize = 0;
+  mappedCut = 0;
 }
 
 void CloseInput(Input* input) {

@@ -15,6 +15,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -218,6 +220,38 @@ TEST(SearchStream, ManyKeywordsExcludeWhatEachExcludes) {
   EXPECT_EQ(fast,
             "keep\r\n\x83\x61\r\n\x95\x41"
             "1\r\n");
+}
+
+// A large file is mapped. Cut short meanwhile, it holds fewer bytes, and a
+// touch past its new end reads zeros and is reported, never a bus error.
+TEST(MappedInput, AFileCutShortIsTakenAsItStandsNow) {
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("narvo_mapped_" + std::to_string(std::random_device()()) + ".txt"))
+                               .string();
+  const std::string line(63, 'x');
+  std::size_t size = 0;
+  {
+    std::ofstream file(path, std::ios::binary);
+    for (; size < (std::size_t{17} << 20); size += line.size() + 1)
+      file << line << '\n';
+  }
+  platform::Input input;
+  platform::IoError error;
+  ASSERT_TRUE(platform::OpenInput(path, &input, &error));
+  const std::span<char> mapped = platform::MapInput(input);
+  if (!mapped.empty()) {
+    EXPECT_EQ(mapped.size(), size);
+    EXPECT_EQ(platform::MappedBytesHeld(input), size);
+    std::filesystem::resize_file(path, 4096);
+    EXPECT_EQ(platform::MappedBytesHeld(input), 4096u);
+    EXPECT_FALSE(platform::MappedInputCut(&error));
+    EXPECT_EQ(static_cast<volatile char*>(mapped.data())[size - 1], '\0');
+    EXPECT_TRUE(platform::MappedInputCut(&error));
+    platform::UnmapInput(mapped);
+  }
+  platform::CloseInput(&input);
+  std::filesystem::remove(path);
+  if (mapped.empty()) GTEST_SKIP() << "files are read here, not mapped";
 }
 
 TEST(SearchStream, WritesWhatTheLineByLineSearchWrites) {
