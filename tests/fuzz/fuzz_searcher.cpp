@@ -62,10 +62,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
   std::string fast, reference;
   narvo::LateSink late;
-  const narvo::SearchOutcome a =
-      bytes[1] & 0x80 ? narvo::SearchStream(setup, ShortReads(data, seed), nullptr, late.Sink())
-                      : narvo::SearchStream(setup, ShortReads(data, seed),
-                                            [&fast](std::string_view b) { fast.append(b); });
+  // Mapped, the data is the part the file held when it was mapped and the
+  // rest read as it grew since.
+  const std::size_t split = bytes[1] & 0x40 ? seed % (data.size() + 1) : 0;
+  std::string mapped(data.substr(0, split));
+  const narvo::ByteSink sink = [&fast](std::string_view b) { fast.append(b); };
+  const narvo::SearchOutcome a = narvo::SearchStream(
+      setup, ShortReads(data.substr(split), seed), bytes[1] & 0x80 ? nullptr : sink,
+      bytes[1] & 0x80 ? late.Sink() : narvo::PiecesSink{}, mapped);
   if (bytes[1] & 0x80) fast = late.written;
   const narvo::SearchOutcome b = narvo::SearchStreamByLine(
       setup, ShortReads(data, ~seed), [&reference](std::string_view b) { reference.append(b); });
