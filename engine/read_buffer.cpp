@@ -37,15 +37,11 @@ ReadBuffer MakeReadBuffer(std::size_t usualSize) {
   return b;
 }
 
-ReadBuffer MakeMappedBuffer(std::span<char> bytes, std::size_t usualSize,
-                            std::function<std::size_t()> held) {
-  ReadBuffer b;
-  b.fullSize = usualSize == 0 ? 1 : usualSize;
-  b.mapped = bytes;
-  b.mappedHeld = std::move(held);
-  b.bytes = bytes.data();
-  b.size = bytes.size();
-  return b;
+void MoveToMapping(ReadBuffer* b, std::span<char> bytes, std::function<std::size_t()> held) {
+  b->mapped = bytes;
+  b->mappedHeld = std::move(held);
+  b->taken = b->held;
+  b->bytes = bytes.data();
 }
 
 namespace {
@@ -67,12 +63,13 @@ std::size_t TakeMapped(ReadBuffer* b) {
   return n;
 }
 
-// After the last mapped byte: the held ones move to a buffer of their own,
-// which reads on.
+// After the last mapped byte: the held ones move to the buffer's own bytes,
+// which read on. The output is done with those: before it was mapped, the
+// buffer was dropped from only once it was, or the rest moved to the spare.
 void LeaveMapping(ReadBuffer* b) {
   const char* held = b->bytes;
   b->mapped = {};
-  Resize(b, std::max(b->fullSize, b->held));
+  Resize(b, std::max({b->size, b->fullSize, b->held}));
   std::memcpy(b->bytes, held, b->held);
 }
 

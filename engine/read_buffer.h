@@ -36,12 +36,13 @@ struct ReadBuffer {
 // A buffer that reads up to usualSize bytes at a time.
 ReadBuffer MakeReadBuffer(std::size_t usualSize);
 
-// A buffer over the mapped input bytes (changed in place where a line is read
-// the line reader's way), taking up to usualSize more bytes at a time, as many
-// as held tells the file still holds. Where the file has been cut short they
-// end there; after the last, FillBuffer reads what the file has gained since.
-ReadBuffer MakeMappedBuffer(std::span<char> bytes, std::size_t usualSize,
-                            std::function<std::size_t()> held = {});
+// Goes on over the mapped input bytes, whose first ones are the held bytes
+// (changed in place where a line is read the line reader's way), taking up to
+// the usual size more at a time, as many as held tells the file still holds.
+// Where the file has been cut short they end there; after the last,
+// FillBuffer reads what the file has gained since. The spare stays allocated
+// until the buffer goes: the output may still be writing from it.
+void MoveToMapping(ReadBuffer* buffer, std::span<char> bytes, std::function<std::size_t()> held);
 
 // Reads more after the held bytes, growing the buffer when they fill it; the
 // count read, 0 at the end of the data. A read failure ends in the failure report.

@@ -44,6 +44,7 @@ struct Search {
   // holds; the rest of the physical line is read and dropped.
   bool skipping = false;
   OutputMark spareHanded = 0;  // the last output handed over from the spare read buffer
+  std::size_t selected = 0;    // bytes of the lines selected so far
   // Over a mapped input: the searched bytes from released on, which the system
   // may drop once the output is done with them, up to a step, whose output
   // mark is stepHanded.
@@ -59,6 +60,7 @@ void PrepareKeywords(Search* s) {
 
 void Select(Search* s, const char* begin, const char* end, bool bareLf) {
   if (begin == end) return;
+  s->selected += static_cast<std::size_t>(end - begin);
   PrintLines(&s->printer, begin, end, bareLf);
   s->lastBegin = begin;
   s->lastEnd = end;
@@ -68,6 +70,7 @@ void Select(Search* s, const char* begin, const char* end, bool bareLf) {
 
 // Selects one line's text, which stays where it is in the buffer.
 void SelectText(Search* s, std::string_view text) {
+  s->selected += text.size();
   PrintText(&s->printer, text);
   s->lastBegin = text.data();
   s->lastEnd = text.data() + text.size();
@@ -335,21 +338,29 @@ void LookAtOpenLine(Search* s, ReadBuffer* b, std::size_t from) {
 }  // namespace
 
 SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, const ByteSink& sink,
-                           const PiecesSink& pieces, std::span<char> mapped,
-                           std::function<std::size_t()> mappedHeld) {
+                           const PiecesSink& pieces, const InputMapping& mapping) {
   Search s;
   s.setup = &setup;
   s.printer.sink = sink;
   s.printer.pieces = pieces;
   StartData(&s.data, setup);
   PrepareKeywords(&s);
-  ReadBuffer b = mapped.empty() ? MakeReadBuffer(setup.bufferSize)
-                                : MakeMappedBuffer(mapped, setup.bufferSize, std::move(mappedHeld));
-  if (!mapped.empty()) s.released = s.step = mapped.data();
+  ReadBuffer b = MakeReadBuffer(setup.bufferSize);
   bool dataEnded = false;
+  bool mappingTried = !mapping.map;
   while (!dataEnded && !s.inputEnded) {
     // What is held is one line, not yet ended: its start, or its text while skipping.
     std::size_t fresh = b.held;
+    if (!mappingTried && b.total >= setup.mapAfter && s.selected >= b.total / 4 && !s.skipping) {
+      // Much is written: the rest is searched where it stands, mapped, saving
+      // the copy each read makes.
+      mappingTried = true;
+      const std::span<char> mapped = mapping.map(b.held);
+      if (!mapped.empty()) {
+        MoveToMapping(&b, mapped, mapping.held);
+        s.released = s.step = mapped.data();
+      }
+    }
     dataEnded = FillBuffer(&b, read) == 0;
     if (s.skipping) {
       if (!SkipRest(&s, &b, fresh, dataEnded) || s.inputEnded) continue;
@@ -447,10 +458,12 @@ SearchOutcome SearchInput(const platform::Input& input, const SearchState& state
       return n;
     };
   }
-  const std::span<char> mapped = platform::MapInput(input);
-  SearchOutcome outcome =
-      SearchStream(setup, read, nullptr, PiecesSink{WritePieces, AwaitOutput, WritePiecesInUtf8},
-                   mapped, [&input] { return platform::MappedBytesHeld(input); });
+  std::span<char> mapped;
+  const InputMapping mapping = {
+      [&](std::size_t back) { return mapped = platform::MapInput(input, back); },
+      [&input] { return platform::MappedBytesHeld(input); }};
+  SearchOutcome outcome = SearchStream(
+      setup, read, nullptr, PiecesSink{WritePieces, AwaitOutput, WritePiecesInUtf8}, mapping);
   platform::UnmapInput(mapped);
   return outcome;
 }

@@ -89,13 +89,13 @@ std::ptrdiff_t ReadInput(const Input& input, char* buffer, std::size_t size, IoE
 // socket): not a file on a disk.
 bool InputMayWait(const Input& input);
 
-// A file input's bytes from its read position to its end as it stands now,
-// mapped into memory where the system can: private and writable, so changes
-// stay in this process and the file is only read. The read position moves to
-// their end, where reading goes on for bytes the file gains. Empty where the
-// input is not a file or is too small to gain from it, and on Windows: then it
-// is read.
-std::span<char> MapInput(const Input& input);
+// A file input's bytes from `back` bytes before its read position (bytes
+// read and not yet used) to its end as it stands now, mapped into memory where
+// the system can: private and writable, so changes stay in this process and
+// the file is only read. The read position moves to their end, where reading
+// goes on for bytes the file gains. Empty where the input is not a file or too
+// little of it is left to gain from it, and on Windows: then it is read on.
+std::span<char> MapInput(const Input& input, std::size_t back);
 
 // How many of the mapped bytes the file still holds: fewer once it has been cut
 // short. Mapped bytes past its new end must not be touched; should they be,

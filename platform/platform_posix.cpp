@@ -315,9 +315,8 @@ bool InputMayWait(const Input& input) {
 
 namespace {
 
-// Smaller files are read: the copy a mapping saves them is small, and what
-// has been read stays whole should the file be cut short meanwhile.
-constexpr std::size_t kLeastMapped = std::size_t{1} << 24;
+// With less left, the copy a mapping saves costs less than mapping it.
+constexpr std::size_t kLeastMapped = std::size_t{1} << 20;
 
 // The input mapped now (one at a time), whole pages, for the bus error handler.
 off_t mappedFrom = 0;  // the file position of the first mapped byte
@@ -351,12 +350,15 @@ void OnBusError(int, siginfo_t* info, void*) {
 
 }  // namespace
 
-std::span<char> MapInput(const Input& input) {
+std::span<char> MapInput(const Input& input, std::size_t back) {
   const int fd = static_cast<int>(input.handle);
   struct stat st;
   if (mappedPages != nullptr || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return {};
-  const off_t position = lseek(fd, 0, SEEK_CUR);
-  if (position < 0 || st.st_size - position < static_cast<off_t>(kLeastMapped)) return {};
+  const off_t readTo = lseek(fd, 0, SEEK_CUR);
+  const off_t position = readTo - static_cast<off_t>(back);
+  if (readTo < 0 || position < 0 || st.st_size - readTo < static_cast<off_t>(kLeastMapped)) {
+    return {};
+  }
   const auto page = static_cast<off_t>(PageSize());
   const off_t first = position / page * page;
   const auto size = static_cast<std::size_t>(st.st_size - first);

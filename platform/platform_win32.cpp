@@ -259,7 +259,7 @@ bool InputMayWait(const Input& input) {
 
 // Reads serve: a file's mapping would save a copy, but the speed that pays
 // for it is measured on Linux.
-std::span<char> MapInput(const Input&) {
+std::span<char> MapInput(const Input&, std::size_t) {
   return {};
 }
 

@@ -27,6 +27,7 @@
 #include "helpers/encoding.h"
 #include "platform/platform.h"
 #include "tests/late_sink.h"
+#include "tests/mappable_input.h"
 
 namespace narvo {
 namespace {
@@ -177,24 +178,23 @@ bool Agree(unsigned seed) {
     setup.kernels = &KernelsFor(level);
     setup.looseKeywordSets = run > widest;
     // Every other round the output takes the bytes late, as its writer thread
-    // may. Every third the data is mapped, as a large file is: the part the
-    // file held when it was mapped, then the rest read as it grew since.
+    // may. Every third the data may be mapped once some has been read, as a
+    // large file is, and grow after.
     std::string fast;
     LateSink late;
-    const std::size_t split = seed % 3 == 0 ? seed % (r.data.size() + 1) : 0;
-    std::string mapped = r.data.substr(0, split);
-    const std::string grown = r.data.substr(split);
+    const MappableInput input(r.data, seed, seed % (r.data.size() + 1), 1 << 12);
+    if (seed % 3 == 0) setup.mapAfter = seed % 7 * r.data.size() / 8;
     const ByteSink sink = [&](std::string_view bytes) { fast += bytes; };
     const SearchOutcome a =
-        SearchStream(setup, ChunkedReader(grown, seed), seed % 2 == 0 ? sink : nullptr,
-                     seed % 2 == 0 ? PiecesSink{} : late.Sink(), mapped);
+        SearchStream(setup, input.Read(), seed % 2 == 0 ? sink : nullptr,
+                     seed % 2 == 0 ? PiecesSink{} : late.Sink(), input.Mapping());
     if (seed % 2 != 0) fast = late.written;
     SCOPED_TRACE(
         "seed " + std::to_string(seed) + " level " + std::to_string(static_cast<int>(level)) +
         (run > widest ? " loose" : "") + (r.setup.excludeMode ? " exclude" : " include") +
         (r.setup.consoleUtf8 ? " utf8-console" : "") + " buffer " +
         std::to_string(r.setup.bufferSize) + " long line " + std::to_string(r.setup.longLine) +
-        " mapped " + std::to_string(split) + keywords + "\ndata: " + Hex(r.data));
+        (input.Mapped() ? " mapped" : "") + keywords + "\ndata: " + Hex(r.data));
     EXPECT_EQ(Hex(fast), Hex(straight));
     EXPECT_EQ(Hex(a.lastMatch), Hex(b.lastMatch));
     // Before the decision every line is ASCII, and its encoding does not matter.
@@ -238,7 +238,7 @@ TEST(MappedInput, AFileCutShortIsTakenAsItStandsNow) {
   platform::Input input;
   platform::IoError error;
   ASSERT_TRUE(platform::OpenInput(path, &input, &error));
-  const std::span<char> mapped = platform::MapInput(input);
+  const std::span<char> mapped = platform::MapInput(input, 0);
   if (!mapped.empty()) {
     EXPECT_EQ(mapped.size(), size);
     EXPECT_EQ(platform::MappedBytesHeld(input), size);

@@ -18,6 +18,7 @@
 #include "engine/searcher.h"
 #include "helpers/encoding.h"
 #include "tests/late_sink.h"
+#include "tests/mappable_input.h"
 
 namespace {
 
@@ -62,14 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
   std::string fast, reference;
   narvo::LateSink late;
-  // Mapped, the data is the part the file held when it was mapped and the
-  // rest read as it grew since.
-  const std::size_t split = bytes[1] & 0x40 ? seed % (data.size() + 1) : 0;
-  std::string mapped(data.substr(0, split));
+  // The data may be mapped once some has been read, as a large file is, and grow after.
+  const narvo::MappableInput input(data, seed, seed % (data.size() + 1), 97);
+  if (bytes[1] & 0x40) setup.mapAfter = seed % (data.size() + 1);
   const narvo::ByteSink sink = [&fast](std::string_view b) { fast.append(b); };
-  const narvo::SearchOutcome a = narvo::SearchStream(
-      setup, ShortReads(data.substr(split), seed), bytes[1] & 0x80 ? nullptr : sink,
-      bytes[1] & 0x80 ? late.Sink() : narvo::PiecesSink{}, mapped);
+  const narvo::SearchOutcome a =
+      narvo::SearchStream(setup, input.Read(), bytes[1] & 0x80 ? nullptr : sink,
+                          bytes[1] & 0x80 ? late.Sink() : narvo::PiecesSink{}, input.Mapping());
   if (bytes[1] & 0x80) fast = late.written;
   const narvo::SearchOutcome b = narvo::SearchStreamByLine(
       setup, ShortReads(data, ~seed), [&reference](std::string_view b) { reference.append(b); });
