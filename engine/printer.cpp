@@ -83,9 +83,9 @@ void WriteConverted(Printer* p, std::span<const std::string_view> pieces) {
       pieces,
       [p] {
         AwaitHanded(p, p->convertedMark[p->turn]);
-        std::string& buffer = p->converted[p->turn];
-        if (buffer.size() < kConvertBufferSize) buffer.resize(kConvertBufferSize);
-        return buffer.data();
+        std::unique_ptr<char[]>& buffer = p->converted[p->turn];
+        if (!buffer) buffer = std::make_unique_for_overwrite<char[]>(kConvertBufferSize);
+        return buffer.get();
       },
       [p](std::string_view bytes) {
         p->convertedMark[p->turn] = Hand(p, std::span<const std::string_view>(&bytes, 1));

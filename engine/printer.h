@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -47,7 +48,9 @@ struct Printer {
   // the other may still be written; the mark of each one's last pieces.
   // With toUtf8: the queued pieces cut in two, the first for the output to convert.
   std::vector<std::string_view> firstHalf, secondHalf;
-  std::string converted[2];
+  // Left uninitialised: a page of them costs only once written (a run that
+  // writes little touches few).
+  std::unique_ptr<char[]> converted[2];
   OutputMark convertedMark[2] = {};
   int turn = 0;
 };

@@ -1,6 +1,7 @@
 #include "helpers/output.h"
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -38,10 +39,10 @@ struct Writer {
     std::vector<std::string_view> pieces;
     bool toUtf8 = false;  // pieces after the buffered bytes are Shift-JIS to convert
   } jobs[kJobs];
-  std::string converted;   // the writer's output buffer for them
-  OutputMark handed = 0;   // jobs handed over so far; job n is jobs[(n - 1) % kJobs]
-  OutputMark written = 0;  // of them, jobs done
-  bool failed = false;     // a write failed: the jobs after it are dropped
+  std::unique_ptr<char[]> converted;  // the writer's output buffer for them, uninitialised
+  OutputMark handed = 0;              // jobs handed over so far; job n is jobs[(n - 1) % kJobs]
+  OutputMark written = 0;             // of them, jobs done
+  bool failed = false;                // a write failed: the jobs after it are dropped
   platform::IoError error;
 };
 
@@ -56,8 +57,9 @@ bool WriteInUtf8(Writer* w, const Writer::Job& job, platform::IoError* error) {
   ConvertPieces(
       std::span(job.pieces).subspan(job.buffered.empty() ? 0 : 1),
       [w] {
-        if (w->converted.size() < kConvertBufferSize) w->converted.resize(kConvertBufferSize);
-        return w->converted.data();
+        if (!w->converted)
+          w->converted = std::make_unique_for_overwrite<char[]>(kConvertBufferSize);
+        return w->converted.get();
       },
       [&](std::string_view bytes) {
         ok = ok && platform::WriteAll(platform::Stream::Output, bytes.data(), bytes.size(), error);
