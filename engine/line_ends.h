@@ -18,16 +18,15 @@ struct BlockScan {
 
 // Where the LFs of a block are, as the block scan saw them: bit i % 64 of
 // bits[i / 64] is set when base[i] is an LF. Known from base up to the block's
-// irregular byte. Where lines are searched for one keyword, also where it may
-// start, the same way, before candidatesEnd.
+// irregular byte. In include mode, also where the keyword the search follows
+// may start, the same way, up to the end of the block's clean lines.
 struct LineEnds {
   const char* base = nullptr;
   std::vector<std::uint64_t> bits;
   std::vector<std::uint64_t> candidates;
-  const char* candidatesEnd = nullptr;  // nullptr: not marked
 };
 
-// The first marked candidate in [at, end), end <= candidatesEnd; end when none.
+// The first marked candidate in [at, end), end within the marked part; end when none.
 inline const char* NextMarkedCandidate(const LineEnds& lineEnds, const char* at, const char* end) {
   const auto offset = static_cast<std::size_t>(at - lineEnds.base);
   const std::size_t last = static_cast<std::size_t>(end - lineEnds.base) / 64;

@@ -399,9 +399,7 @@ LineSpan NextLineWithKeywords(const KeywordSet& set, const LineEnds& lineEnds, c
   std::size_t failures = 0;  // candidates that failed since the last line decided
   while (p < end) {
     const char* c = exclude ? NextCandidateOfAny(*set.kernels, set.findable, p, end)
-                    : lineEnds.candidatesEnd
-                        ? NextMarkedCandidate(lineEnds, p, end)
-                        : NextCandidate(*set.kernels, set.needles[set.primary], p, end);
+                            : NextMarkedCandidate(lineEnds, p, end);
     if (c == end) break;
     // Where candidates kept failing, the line is decided as a whole.
     const bool byLine = !set.exact || failures == kFailuresBeforeLinear;

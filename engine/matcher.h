@@ -69,7 +69,8 @@ void MarkKeywordCandidates(const KeywordSet& set, const char* end, LineEnds* lin
 // The first line of [p, end) that holds what set looks for: every keyword
 // (include mode) or any (exclude mode), on character boundaries; {end, end}
 // when none. [p, end) is whole lines, each ending in LF, free of the bytes the
-// line reader treats specially, with their LFs in lineEnds.
+// line reader treats specially, with their LFs in lineEnds and, in include
+// mode, the candidates MarkKeywordCandidates marked.
 LineSpan NextLineWithKeywords(const KeywordSet& set, const LineEnds& lineEnds, const char* p,
                               const char* end);
 

@@ -54,7 +54,6 @@ void MarkCandidates(const ScanKernels& kernels, const Needle& needle, const char
   const std::size_t words = static_cast<std::size_t>(end - begin) / 64 + 1;
   if (lineEnds->candidates.size() < words) lineEnds->candidates.resize(words);
   std::uint64_t* const bits = lineEnds->candidates.data();
-  lineEnds->candidatesEnd = end;
   const auto size = static_cast<std::ptrdiff_t>(needle.want.size());
   if (needle.never || end - begin < size) {
     std::fill(bits, bits + words, std::uint64_t{0});
@@ -82,7 +81,6 @@ const char* LastLf(const char* begin, const char* end) {
 BlockScan ScanBlock(const ScanKernels& kernels, const char* begin, const char* end,
                     LineEnds* lineEnds) {
   lineEnds->base = begin;
-  lineEnds->candidatesEnd = nullptr;
   const std::size_t words = static_cast<std::size_t>(end - begin) / 64 + 1;
   if (lineEnds->bits.size() < words) lineEnds->bits.resize(words);
   if (begin == end) return {end, false};

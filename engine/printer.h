@@ -44,12 +44,12 @@ struct Printer {
   std::vector<std::string_view> queued;
   OutputMark handed = 0;       // the mark of the last pieces handed over
   OutputMark handedInput = 0;  // of them, the last that pointed into the read buffer
-  // With toUtf8: the output buffers, used in turn, so that one is filled while
-  // the other may still be written; the mark of each one's last pieces.
   // With toUtf8: the queued pieces cut in two, the first for the output to convert.
   std::vector<std::string_view> firstHalf, secondHalf;
-  // Left uninitialised: a page of them costs only once written (a run that
-  // writes little touches few).
+  // With toUtf8: the output buffers, used in turn, so that one is filled while
+  // the other may still be written; the mark of each one's last pieces. Left
+  // uninitialised: a page of them costs only once written (a run that writes
+  // little touches few).
   std::unique_ptr<char[]> converted[2];
   OutputMark convertedMark[2] = {};
   int turn = 0;

@@ -359,12 +359,11 @@ std::span<char> MapInput(const Input& input, std::size_t back) {
   if (readTo < 0 || position < 0 || st.st_size - readTo < static_cast<off_t>(kLeastMapped)) {
     return {};
   }
-  const auto page = static_cast<off_t>(PageSize());
+  const auto page = static_cast<off_t>(PageSize());  // asked before the handler needs it
   const off_t first = position / page * page;
   const auto size = static_cast<std::size_t>(st.st_size - first);
   void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, first);
   if (pages == MAP_FAILED) return {};
-  PageSize();  // asked before the handler may need it
   struct sigaction onBus = {};
   onBus.sa_sigaction = OnBusError;
   onBus.sa_flags = SA_SIGINFO;
