@@ -36,7 +36,7 @@ void Decide(DataState* d, const SearchSetup& setup, Encoding encoding) {
 void NoteHighByte(DataState* data, const ReadBuffer& b, std::size_t from) {
   DataState& d = *data;
   if (d.decided || d.pending) return;
-  const char* bytes = b.bytes;
+  const char* bytes = b.bytes.get();
   const std::size_t high = FirstHighByte(std::string_view(bytes + from, b.held - from));
   if (high == std::string_view::npos) return;
   d.pending = true;
@@ -51,7 +51,7 @@ bool DecideOnHeldLine(DataState* data, const SearchSetup& setup, const ReadBuffe
                       std::size_t from, bool dataEnded) {
   DataState& d = *data;
   if (!d.pending || d.checking) return false;
-  const char* bytes = b.bytes;
+  const char* bytes = b.bytes.get();
   const char* const at = bytes + d.pendingAt;
   const char* const held = bytes + b.held;
   // Until new bytes bring its LF or an end mark, the line goes on: the held

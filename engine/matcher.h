@@ -61,16 +61,10 @@ struct LineSpan {
   const char* end;
 };
 
-// Include mode: marks in lineEnds, the block scan's, where the keyword the
-// search follows may start, from the block's start up to end (whole clean
-// lines), for NextLineWithKeywords to take in [p, end) of that block.
-void MarkKeywordCandidates(const KeywordSet& set, const char* end, LineEnds* lineEnds);
-
 // The first line of [p, end) that holds what set looks for: every keyword
 // (include mode) or any (exclude mode), on character boundaries; {end, end}
 // when none. [p, end) is whole lines, each ending in LF, free of the bytes the
-// line reader treats specially, with their LFs in lineEnds and, in include
-// mode, the candidates MarkKeywordCandidates marked.
+// line reader treats specially, with their LFs in lineEnds.
 LineSpan NextLineWithKeywords(const KeywordSet& set, const LineEnds& lineEnds, const char* p,
                               const char* end);
 

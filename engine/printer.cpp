@@ -11,6 +11,10 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
+// Input converted per part of the output buffer: large enough that writes
+// stay large, small enough that the buffer stays in the cache.
+constexpr std::size_t kConvertPart = 1 << 15;
+
 // Queues bytes that stay where they are until the flush (read buffer, constants).
 void Put(Printer* p, std::string_view bytes) {
   if (bytes.empty()) return;
@@ -43,54 +47,37 @@ void EndRun(Printer* p) {
   Put(p, std::string_view(begin, end - begin));
 }
 
-// Hands the pieces over to whichever sink the printer has; their mark.
-OutputMark Hand(Printer* p, std::span<const std::string_view> pieces) {
-  if (!p->pieces.write) {
-    for (std::string_view v : pieces)
-      p->sink(v);
-    return 0;
+// Writes bytes in one piece to whichever sink the printer has.
+void Emit(Printer* p, std::string_view bytes) {
+  if (p->pieces) {
+    p->pieces(std::span<const std::string_view>(&bytes, 1));
+  } else {
+    p->sink(bytes);
   }
-  const OutputMark mark = p->pieces.write(pieces);
-  if (mark != 0) p->handed = mark;
-  return mark;
 }
 
-// Cuts the queued pieces in two of about the same size, where a line ends,
-// into firstHalf and secondHalf.
-void SplitInHalves(Printer* p) {
-  std::size_t size = 0;
-  for (std::string_view piece : p->queued)
-    size += piece.size();
-  p->firstHalf.clear();
-  p->secondHalf.clear();
-  std::size_t at = 0;
+// Converts the queued pieces into the output buffer, writing it whenever
+// another part might not fit: memory stays the buffer's, however long the
+// lines. No character spans two pieces (each ends where a line or its text
+// ends, and CR and LF are never part of a Shift-JIS character), so the
+// bytes are those of converting the pieces joined.
+void WriteConverted(Printer* p) {
+  constexpr std::size_t kRoom = 4 * Utf8Room(kConvertPart);
+  if (!p->converted) p->converted = std::make_unique_for_overwrite<char[]>(kRoom);
+  char* const start = p->converted.get();
+  char* o = start;
   for (std::string_view piece : p->queued) {
-    if (at < size / 2) {
-      const std::size_t lf = piece.find('\n', std::min(piece.size(), size / 2 - at));
-      const std::size_t cut = lf == std::string_view::npos ? piece.size() : lf + 1;
-      p->firstHalf.push_back(piece.substr(0, cut));
-      piece.remove_prefix(cut);
-      at += cut;
+    while (!piece.empty()) {
+      if (static_cast<std::size_t>(start + kRoom - o) < Utf8Room(kConvertPart)) {
+        Emit(p, std::string_view(start, static_cast<std::size_t>(o - start)));
+        o = start;
+      }
+      std::size_t used;
+      o = ShiftJisToUtf8At(piece, std::min(piece.size(), kConvertPart), o, &used);
+      piece.remove_prefix(used);
     }
-    if (!piece.empty()) p->secondHalf.push_back(piece);
   }
-}
-
-// Converts the queued pieces into the output buffers in turn: one is filled
-// while the other may still be written.
-void WriteConverted(Printer* p, std::span<const std::string_view> pieces) {
-  ConvertPieces(
-      pieces,
-      [p] {
-        AwaitHanded(p, p->convertedMark[p->turn]);
-        std::unique_ptr<char[]>& buffer = p->converted[p->turn];
-        if (!buffer) buffer = std::make_unique_for_overwrite<char[]>(kConvertBufferSize);
-        return buffer.get();
-      },
-      [p](std::string_view bytes) {
-        p->convertedMark[p->turn] = Hand(p, std::span<const std::string_view>(&bytes, 1));
-        p->turn ^= 1;
-      });
+  if (o != start) Emit(p, std::string_view(start, static_cast<std::size_t>(o - start)));
 }
 
 }  // namespace
@@ -115,29 +102,14 @@ void FlushPrinter(Printer* p) {
   EndRun(p);
   if (p->queued.empty()) return;
   if (p->toUtf8) {
-    // Where the output converts on a thread of its own, it converts the first
-    // half while the second is converted here; else all of it is converted here.
-    std::span<const std::string_view> rest = p->queued;
-    if (p->pieces.writeInUtf8) {
-      SplitInHalves(p);
-      if (const OutputMark mark = p->pieces.writeInUtf8(p->firstHalf)) {
-        p->handed = p->handedInput = mark;
-        rest = p->secondHalf;
-      }
-    }
-    WriteConverted(p, rest);
-  } else if (const OutputMark mark = Hand(p, p->queued)) {
-    p->handedInput = mark;
+    WriteConverted(p);
+  } else if (p->pieces) {
+    p->pieces(p->queued);
+  } else {
+    for (std::string_view v : p->queued)
+      p->sink(v);
   }
   p->queued.clear();
-}
-
-void AwaitHanded(Printer* p, OutputMark mark) {
-  if (mark != 0) p->pieces.await(mark);
-}
-
-void AwaitPrinter(Printer* p) {
-  AwaitHanded(p, p->handed);
 }
 
 }  // namespace narvo

@@ -2,7 +2,7 @@
 // lines joined into one piece, every line ended by CR LF, and Shift-JIS lines
 // converted to UTF-8 for a UTF-8 console. A flush hands over all its pieces at
 // once, so a large one goes out in one gathered write without being copied;
-// converted, they go out through two buffers of fixed size, a part at a time.
+// converted, they go out through a buffer of fixed size, a part at a time.
 #pragma once
 
 #include <cstddef>
@@ -13,24 +13,14 @@
 #include <string_view>
 #include <vector>
 
-#include "helpers/output.h"
-
 namespace narvo {
 
 // Where written bytes go, piece by piece: a string in the tests.
 using ByteSink = std::function<void(std::string_view bytes)>;
 
-// Where written bytes go, all pieces of a flush at once: standard output in a
-// run. write may leave them to be written later; the bytes they point to then
-// stay as they are until await has been called with the mark it returned (0:
-// written or copied at once, nothing to wait for).
-struct PiecesSink {
-  std::function<OutputMark(std::span<const std::string_view> pieces)> write;
-  std::function<void(OutputMark mark)> await;
-  // Optional: like write for Shift-JIS pieces the sink converts to UTF-8
-  // itself, on another thread; 0 where it does not, and nothing is taken.
-  std::function<OutputMark(std::span<const std::string_view> pieces)> writeInUtf8;
-};
+// Where written bytes go, all pieces of a flush at once (valid during the call
+// only): standard output in a run.
+using PiecesSink = std::function<void(std::span<const std::string_view> pieces)>;
 
 // A printer over one sink; plain record, driven by the functions below.
 struct Printer {
@@ -42,17 +32,9 @@ struct Printer {
   bool runBareLf = false;  // the waiting lines may hold an LF without its CR
   // What the next flush writes (with toUtf8, converts): ranges of the read buffer, constants.
   std::vector<std::string_view> queued;
-  OutputMark handed = 0;       // the mark of the last pieces handed over
-  OutputMark handedInput = 0;  // of them, the last that pointed into the read buffer
-  // With toUtf8: the queued pieces cut in two, the first for the output to convert.
-  std::vector<std::string_view> firstHalf, secondHalf;
-  // With toUtf8: the output buffers, used in turn, so that one is filled while
-  // the other may still be written; the mark of each one's last pieces. Left
-  // uninitialised: a page of them costs only once written (a run that writes
-  // little touches few).
-  std::unique_ptr<char[]> converted[2];
-  OutputMark convertedMark[2] = {};
-  int turn = 0;
+  // With toUtf8: the flush's output buffer, reused. Left uninitialised: a page
+  // of it costs only once written, so a run that writes little touches few.
+  std::unique_ptr<char[]> converted;
 };
 
 // Queues the whole lines [begin, end) (each ending in LF) from the read buffer;
@@ -62,14 +44,7 @@ void PrintLines(Printer* printer, const char* begin, const char* end, bool bareL
 // Queues one line's text from the read buffer (not copied) followed by CR LF.
 void PrintText(Printer* printer, std::string_view text);
 
-// Hands everything queued over to be written; needed before the read buffer
-// changes, as is AwaitPrinter where what was handed over may still be in use.
+// Writes everything queued; needed before the read buffer changes.
 void FlushPrinter(Printer* printer);
-
-// Returns once the pieces of mark (0: none), and all before, have been written.
-void AwaitHanded(Printer* printer, OutputMark mark);
-
-// Returns once everything handed over has been written.
-void AwaitPrinter(Printer* printer);
 
 }  // namespace narvo

@@ -137,11 +137,8 @@ const char* LastLfWords(const char* begin, const char* end) {
 
 }  // namespace
 
-constinit const ScanKernels kPortableKernels = {ScanLevel::Portable,
-                                                portable::CandidateWords,
-                                                portable::CandidateBits<portable::Word>,
+constinit const ScanKernels kPortableKernels = {ScanLevel::Portable, portable::CandidateWords,
                                                 portable::CandidateOfAny<portable::Word>,
-                                                portable::LastLfWords,
-                                                portable::ScanBlockWords};
+                                                portable::LastLfWords, portable::ScanBlockWords};
 
 }  // namespace narvo

@@ -43,14 +43,6 @@ struct Search {
   // An end mark inside the line being read ended its text, which the buffer
   // holds; the rest of the physical line is read and dropped.
   bool skipping = false;
-  OutputMark spareHanded = 0;  // the last output handed over from the spare read buffer
-  std::size_t selected = 0;    // bytes of the lines selected so far
-  // Over a mapped input: the searched bytes from released on, which the system
-  // may drop once the output is done with them, up to a step, whose output
-  // mark is stepHanded.
-  char* released = nullptr;
-  char* step = nullptr;
-  OutputMark stepHanded = 0;
 };
 
 void PrepareKeywords(Search* s) {
@@ -60,7 +52,6 @@ void PrepareKeywords(Search* s) {
 
 void Select(Search* s, const char* begin, const char* end, bool bareLf) {
   if (begin == end) return;
-  s->selected += static_cast<std::size_t>(end - begin);
   PrintLines(&s->printer, begin, end, bareLf);
   s->lastBegin = begin;
   s->lastEnd = end;
@@ -70,7 +61,6 @@ void Select(Search* s, const char* begin, const char* end, bool bareLf) {
 
 // Selects one line's text, which stays where it is in the buffer.
 void SelectText(Search* s, std::string_view text) {
-  s->selected += text.size();
   PrintText(&s->printer, text);
   s->lastBegin = text.data();
   s->lastEnd = text.data() + text.size();
@@ -226,63 +216,23 @@ void SearchRegion(Search* s, char* p, char* const regionEnd) {
       if (p == end) continue;
     }
     const BlockScan scan = ScanBlock(*s->setup->kernels, p, end, &s->lineEnds);
-    // The clean lines end at the end, or where the line with the irregular byte begins.
-    char* lineBegin =
-        scan.irregular == end ? end : p + (LineStartBefore(s->lineEnds, p, scan.irregular) - p);
-    MarkKeywordCandidates(s->keys, lineBegin, &s->lineEnds);
-    SearchCleanLines(s, p, lineBegin, scan.bareLf);
-    if (lineBegin == end) {
+    if (scan.irregular == end) {
+      SearchCleanLines(s, p, end, scan.bareLf);
       p = end;
       continue;
     }
+    char* lineBegin = p + (LineStartBefore(s->lineEnds, p, scan.irregular) - p);
+    SearchCleanLines(s, p, lineBegin, scan.bareLf);
     char* lineEnd = static_cast<char*>(std::memchr(lineBegin, '\n', end - lineBegin)) + 1;
     SearchIrregularLine(s, lineBegin, lineEnd);
     p = lineEnd;
   }
 }
 
-// Reports a mapped input cut short while it was searched: the bytes past its
-// new end read as zeros, and what they select must not be written.
-void CheckMappedInput(const Search* s) {
-  platform::IoError error;
-  if (s->released != nullptr && platform::MappedInputCut(&error)) FailIo(error);
-}
-
 // Writes what the buffer's searched part selected and keeps the last line.
 void EndPass(Search* s) {
-  CheckMappedInput(s);
   FlushPrinter(&s->printer);
   KeepLastMatch(s);
-}
-
-// Drops the searched part [0, count) of the buffer. The output may still be
-// writing lines from it: then the rest goes to the front of the spare buffer,
-// once the output is done with that one, and reading goes on there.
-void DropSearched(Search* s, ReadBuffer* b, std::size_t count) {
-  const OutputMark mark = s->printer.handedInput;
-  if (!b->mapped.empty()) {
-    // The searched bytes stay where they are; those the output has long been
-    // done with are released a step at a time, which keeps what the process
-    // holds of a large input small.
-    constexpr std::ptrdiff_t kReleaseStep = 1 << 22;
-    DropFront(b, count);
-    if (b->bytes - s->step >= kReleaseStep) {
-      AwaitHanded(&s->printer, s->stepHanded);
-      platform::ReleaseMapped(std::span<char>(s->released, s->step));
-      s->released = s->step;
-      s->step = b->bytes;
-      s->stepHanded = mark;
-    }
-    return;
-  }
-  if (mark != 0 && SpareTakesRest(*b, count)) {
-    AwaitHanded(&s->printer, s->spareHanded);
-    MoveToSpare(b, count);
-    s->spareHanded = mark;
-    return;
-  }
-  AwaitHanded(&s->printer, mark);
-  DropFront(b, count);
 }
 
 // While skipping: the bytes [from, held) just read belong to the rest of the
@@ -290,7 +240,7 @@ void DropSearched(Search* s, ReadBuffer* b, std::size_t count) {
 // when the rest ends: at its LF (reading goes on after it), another end mark
 // (the input ends) or the end of the data. False while the rest goes on.
 bool SkipRest(Search* s, ReadBuffer* b, std::size_t from, bool dataEnded) {
-  char* bytes = b->bytes;
+  char* bytes = b->bytes.get();
   char* const held = bytes + b->held;
   char* lf = static_cast<char*>(std::memchr(bytes + from, '\n', held - (bytes + from)));
   char* const lineEnd = lf == nullptr ? held : lf;
@@ -309,7 +259,7 @@ bool SkipRest(Search* s, ReadBuffer* b, std::size_t from, bool dataEnded) {
     s->inputEnded = true;
     return true;
   }
-  DropSearched(s, b, static_cast<std::size_t>(lf + 1 - bytes));
+  DropFront(b, static_cast<std::size_t>(lf + 1 - bytes));
   return true;
 }
 
@@ -317,7 +267,7 @@ bool SkipRest(Search* s, ReadBuffer* b, std::size_t from, bool dataEnded) {
 // ends the input, and one inside it ends its text (from from on, the bytes
 // are new).
 void LookAtOpenLine(Search* s, ReadBuffer* b, std::size_t from) {
-  char* bytes = b->bytes;
+  char* bytes = b->bytes.get();
   if (b->held == 0) return;
   if (*bytes == kEndMark) {
     s->inputEnded = true;
@@ -338,7 +288,7 @@ void LookAtOpenLine(Search* s, ReadBuffer* b, std::size_t from) {
 }  // namespace
 
 SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, const ByteSink& sink,
-                           const PiecesSink& pieces, const InputMapping& mapping) {
+                           const PiecesSink& pieces) {
   Search s;
   s.setup = &setup;
   s.printer.sink = sink;
@@ -347,26 +297,15 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
   PrepareKeywords(&s);
   ReadBuffer b = MakeReadBuffer(setup.bufferSize);
   bool dataEnded = false;
-  bool mappingTried = !mapping.map;
   while (!dataEnded && !s.inputEnded) {
     // What is held is one line, not yet ended: its start, or its text while skipping.
     std::size_t fresh = b.held;
-    if (!mappingTried && b.total >= setup.mapAfter && s.selected >= b.total / 4 && !s.skipping) {
-      // Much is written: the rest is searched where it stands, mapped, saving
-      // the copy each read makes.
-      mappingTried = true;
-      const std::span<char> mapped = mapping.map(b.held);
-      if (!mapped.empty()) {
-        MoveToMapping(&b, mapped, mapping.held);
-        s.released = s.step = mapped.data();
-      }
-    }
     dataEnded = FillBuffer(&b, read) == 0;
     if (s.skipping) {
       if (!SkipRest(&s, &b, fresh, dataEnded) || s.inputEnded) continue;
       fresh = 0;
     }
-    char* begin = b.bytes;
+    char* begin = b.bytes.get();
     char* end = begin + b.held;
     DataState& d = s.data;
     NoteHighByte(&d, b, fresh);
@@ -383,15 +322,13 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
       SearchRegion(&s, begin, end);
       EndPass(&s);
       const auto searched = static_cast<std::size_t>(end - begin);
-      DropSearched(&s, &b, searched);
+      DropFront(&b, searched);
       if (d.pending) d.pendingAt -= searched;
       fresh = 0;
     }
     if (!s.inputEnded) LookAtOpenLine(&s, &b, fresh);
     if (s.inputEnded) EndPass(&s);
   }
-  AwaitPrinter(&s.printer);  // before the buffer goes
-  CheckMappedInput(&s);
   return std::move(s.outcome);
 }
 
@@ -441,10 +378,6 @@ SearchOutcome SearchInput(const platform::Input& input, const SearchState& state
   setup.excludeMode = state.excludeMode;
   setup.consoleUtf8 = ConsoleEncoding() == Encoding::Utf8;
   setup.keepLastMatch = state.edition == Edition::Clipboard;
-  // Larger reads mean fewer hand-overs to the output's thread (1 MiB: 県 on
-  // 513 MB 213 -> 194 ms); on a UTF-8 console the output's conversion buffers
-  // suit the smaller ones (there 1 MiB made it 316 -> 418 ms).
-  setup.bufferSize = setup.consoleUtf8 ? std::size_t{1} << 18 : std::size_t{1} << 20;
   // On a stream, selected lines go out before a read that may wait, as they
   // are found (a read that fills what it asked for has more behind it); a
   // file keeps its large writes.
@@ -458,14 +391,8 @@ SearchOutcome SearchInput(const platform::Input& input, const SearchState& state
       return n;
     };
   }
-  std::span<char> mapped;
-  const InputMapping mapping = {
-      [&](std::size_t back) { return mapped = platform::MapInput(input, back); },
-      [&input] { return platform::MappedBytesHeld(input); }};
-  SearchOutcome outcome = SearchStream(
-      setup, read, nullptr, PiecesSink{WritePieces, AwaitOutput, WritePiecesInUtf8}, mapping);
-  platform::UnmapInput(mapped);
-  return outcome;
+  return SearchStream(setup, read, nullptr,
+                      [](std::span<const std::string_view> pieces) { WritePieces(pieces); });
 }
 
 }  // namespace narvo

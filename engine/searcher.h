@@ -5,8 +5,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -33,27 +31,12 @@ struct SearchSetup {
   // folds more than ASCII letters, also where the exact ones would do.
   bool looseKeywordSets = false;
   const ScanKernels* kernels = &WidestKernels();  // the buffer scans, at one level
-  // Once this much has been read and a quarter of it selected, the rest of a
-  // file is mapped: writing much, the search then saves the copy reads make.
-  // A search that writes little reads on: on a file the system caches in
-  // small pages, mapping costs it more than the copy.
-  std::size_t mapAfter = std::size_t{1} << 24;
 };
 
-// How a search maps its input: map(back) maps it from back bytes before what
-// has been read (empty where it cannot), and held() tells how many of the
-// mapped bytes the file still holds.
-struct InputMapping {
-  std::function<std::span<char>(std::size_t back)> map;
-  std::function<std::size_t()> held;
-};
-
-// Searches the input read delivers, from mapAfter on mapped through mapping
-// where it is set and pays (the mapped bytes are changed in place where a line
-// is read the line reader's way), and writes the selected lines to pieces when
-// it is set, else to sink.
+// Searches the input read delivers and writes the selected lines to pieces
+// when it is set, else to sink.
 SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, const ByteSink& sink,
-                           const PiecesSink& pieces = {}, const InputMapping& mapping = {});
+                           const PiecesSink& pieces = nullptr);
 
 // The same result line by line, the straightforward way: the reference for SearchStream.
 SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& read,

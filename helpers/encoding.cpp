@@ -341,24 +341,4 @@ std::string ShiftJisToUtf8(std::string_view text) {
   return out;
 }
 
-void ConvertPieces(std::span<const std::string_view> pieces, const std::function<char*()>& take,
-                   const std::function<void(std::string_view bytes)>& hand) {
-  constexpr std::size_t kPart = 1 << 15;
-  static_assert(kConvertBufferSize >= Utf8Room(kPart));
-  char* start = take();
-  char* o = start;
-  for (std::string_view piece : pieces) {
-    while (!piece.empty()) {
-      if (static_cast<std::size_t>(start + kConvertBufferSize - o) < Utf8Room(kPart)) {
-        hand(std::string_view(start, static_cast<std::size_t>(o - start)));
-        start = o = take();
-      }
-      std::size_t used;
-      o = ShiftJisToUtf8At(piece, std::min(piece.size(), kPart), o, &used);
-      piece.remove_prefix(used);
-    }
-  }
-  if (o != start) hand(std::string_view(start, static_cast<std::size_t>(o - start)));
-}
-
 }  // namespace narvo

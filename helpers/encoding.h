@@ -4,9 +4,7 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,17 +65,5 @@ char* ShiftJisToUtf8At(std::string_view text, std::size_t limit, char* out, std:
 
 // Shift-JIS text in UTF-8, bytes that do not decode kept as they are.
 std::string ShiftJisToUtf8(std::string_view text);
-
-// Output buffers for ConvertPieces: large enough that writes stay large, small
-// enough to stay in the processor's cache.
-constexpr std::size_t kConvertBufferSize = 4 * Utf8Room(1 << 15);
-
-// Converts Shift-JIS pieces, none of which ends inside a character, to UTF-8
-// through buffers of kConvertBufferSize bytes, a part at a time, so memory
-// stays the buffers' however long the pieces: take() gives the buffer to
-// fill, hand(bytes) takes what it holds when another part might not fit and
-// at the end.
-void ConvertPieces(std::span<const std::string_view> pieces, const std::function<char*()>& take,
-                   const std::function<void(std::string_view bytes)>& hand);
 
 }  // namespace narvo

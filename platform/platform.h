@@ -89,30 +89,6 @@ std::ptrdiff_t ReadInput(const Input& input, char* buffer, std::size_t size, IoE
 // socket): not a file on a disk.
 bool InputMayWait(const Input& input);
 
-// A file input's bytes from `back` bytes before its read position (bytes
-// read and not yet used) to its end as it stands now, mapped into memory where
-// the system can: private and writable, so changes stay in this process and
-// the file is only read. The read position moves to their end, where reading
-// goes on for bytes the file gains. Empty where the input is not a file or too
-// little of it is left to gain from it, and on Windows: then it is read on.
-std::span<char> MapInput(const Input& input, std::size_t back);
-
-// How many of the mapped bytes the file still holds: fewer once it has been cut
-// short. Mapped bytes past its new end must not be touched; should they be,
-// they read as zeros and MappedInputCut reports it.
-std::size_t MappedBytesHeld(const Input& input);
-
-// True with *error filled when mapped bytes past the end of a file cut short
-// were touched.
-bool MappedInputCut(IoError* error);
-
-// Lets the system drop the pages that lie wholly inside bytes, part of a mapped
-// input no longer needed; touched again, they are read from the file anew.
-void ReleaseMapped(std::span<char> bytes);
-
-// Unmaps what MapInput mapped.
-void UnmapInput(std::span<char> mapped);
-
 // Closes a file opened by OpenInput; standard input is left open.
 void CloseInput(Input* input);
 

@@ -4,16 +4,13 @@
 #include <langinfo.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <clocale>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -311,100 +308,6 @@ bool InputMayWait(const Input& input) {
   struct stat st;
   if (fstat(static_cast<int>(input.handle), &st) != 0) return true;
   return !S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode);
-}
-
-namespace {
-
-// With less left, the copy a mapping saves costs less than mapping it.
-constexpr std::size_t kLeastMapped = std::size_t{1} << 20;
-
-// The input mapped now (one at a time), whole pages, for the bus error handler.
-off_t mappedFrom = 0;  // the file position of the first mapped byte
-std::size_t mappedSize = 0;
-char* volatile mappedPages = nullptr;
-std::size_t volatile mappedPagesSize = 0;
-volatile sig_atomic_t mappedCut = 0;
-
-std::size_t PageSize() {
-  static const auto size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  return size;
-}
-
-// A touch of a mapped page past the end of a file cut short: zero pages take
-// the place of the mapping from there on, and the touch goes on. Any other bus
-// error ends the process as it would without the handler.
-void OnBusError(int, siginfo_t* info, void*) {
-  char* const pages = mappedPages;
-  char* const at = static_cast<char*>(info->si_addr);
-  if (pages != nullptr && at >= pages && at < pages + mappedPagesSize) {
-    char* const page = pages + (at - pages) / PageSize() * PageSize();
-    const std::size_t rest = mappedPagesSize - static_cast<std::size_t>(page - pages);
-    if (mmap(page, rest, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
-        MAP_FAILED) {
-      mappedCut = 1;
-      return;
-    }
-  }
-  signal(SIGBUS, SIG_DFL);
-}
-
-}  // namespace
-
-std::span<char> MapInput(const Input& input, std::size_t back) {
-  const int fd = static_cast<int>(input.handle);
-  struct stat st;
-  if (mappedPages != nullptr || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return {};
-  const off_t readTo = lseek(fd, 0, SEEK_CUR);
-  const off_t position = readTo - static_cast<off_t>(back);
-  if (readTo < 0 || position < 0 || st.st_size - readTo < static_cast<off_t>(kLeastMapped)) {
-    return {};
-  }
-  const auto page = static_cast<off_t>(PageSize());  // asked before the handler needs it
-  const off_t first = position / page * page;
-  const auto size = static_cast<std::size_t>(st.st_size - first);
-  void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, first);
-  if (pages == MAP_FAILED) return {};
-  struct sigaction onBus = {};
-  onBus.sa_sigaction = OnBusError;
-  onBus.sa_flags = SA_SIGINFO;
-  sigemptyset(&onBus.sa_mask);
-  mappedCut = 0;
-  mappedPagesSize = size;
-  mappedPages = static_cast<char*>(pages);
-  sigaction(SIGBUS, &onBus, nullptr);
-  lseek(fd, st.st_size, SEEK_SET);
-  mappedFrom = position;
-  mappedSize = static_cast<std::size_t>(st.st_size - position);
-  return {static_cast<char*>(pages) + (position - first), mappedSize};
-}
-
-std::size_t MappedBytesHeld(const Input& input) {
-  struct stat st;
-  if (fstat(static_cast<int>(input.handle), &st) != 0) return mappedSize;
-  if (st.st_size <= mappedFrom) return 0;
-  return std::min(mappedSize, static_cast<std::size_t>(st.st_size - mappedFrom));
-}
-
-bool MappedInputCut(IoError* error) {
-  if (!mappedCut) return false;
-  *error = ErrorFromErrno(EIO);
-  return true;
-}
-
-void ReleaseMapped(std::span<char> bytes) {
-  const auto begin = reinterpret_cast<std::uintptr_t>(bytes.data());
-  const std::uintptr_t first = (begin + PageSize() - 1) / PageSize() * PageSize();
-  const std::uintptr_t last = (begin + bytes.size()) / PageSize() * PageSize();
-  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
-}
-
-void UnmapInput(std::span<char> mapped) {
-  if (mapped.empty()) return;
-  signal(SIGBUS, SIG_DFL);
-  munmap(mappedPages, mappedPagesSize);
-  mappedPages = nullptr;
-  mappedPagesSize = 0;
-  mappedCut = 0;
 }
 
 void CloseInput(Input* input) {

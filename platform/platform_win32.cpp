@@ -257,24 +257,6 @@ bool InputMayWait(const Input& input) {
   return GetFileType(HandleOf(input)) != FILE_TYPE_DISK;
 }
 
-// Reads serve: a file's mapping would save a copy, but the speed that pays
-// for it is measured on Linux.
-std::span<char> MapInput(const Input&, std::size_t) {
-  return {};
-}
-
-std::size_t MappedBytesHeld(const Input&) {
-  return 0;
-}
-
-bool MappedInputCut(IoError*) {
-  return false;
-}
-
-void ReleaseMapped(std::span<char>) {}
-
-void UnmapInput(std::span<char>) {}
-
 void CloseInput(Input* input) {
   if (input->ownsHandle && HandleOf(*input) != INVALID_HANDLE_VALUE) CloseHandle(HandleOf(*input));
   input->handle = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);

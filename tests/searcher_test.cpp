@@ -2,8 +2,7 @@
 // hit the traps: trail bytes that look like letters or a backslash, lone lead
 // bytes, lone CRs, LF-only lines, end marks, NULs, lines longer than the
 // buffer, and UTF-8 next to Shift-JIS. Both must write the same bytes and
-// report the same last line, also where the output takes the bytes late and
-// where the data is mapped.
+// report the same last line.
 //
 // NARVO_DIFF_SECONDS=600 runs the comparison for that long instead of a fixed
 // number of rounds; NARVO_DIFF_SEED picks the first seed.
@@ -15,8 +14,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -26,8 +23,6 @@
 #include "engine/prefilter.h"
 #include "helpers/encoding.h"
 #include "platform/platform.h"
-#include "tests/late_sink.h"
-#include "tests/mappable_input.h"
 
 namespace narvo {
 namespace {
@@ -177,24 +172,15 @@ bool Agree(unsigned seed) {
     SearchSetup setup = r.setup;
     setup.kernels = &KernelsFor(level);
     setup.looseKeywordSets = run > widest;
-    // Every other round the output takes the bytes late, as its writer thread
-    // may. Every third the data may be mapped once some has been read, as a
-    // large file is, and grow after.
     std::string fast;
-    LateSink late;
-    const MappableInput input(r.data, seed, seed % (r.data.size() + 1), 1 << 12);
-    if (seed % 3 == 0) setup.mapAfter = seed % 7 * r.data.size() / 8;
-    const ByteSink sink = [&](std::string_view bytes) { fast += bytes; };
-    const SearchOutcome a =
-        SearchStream(setup, input.Read(), seed % 2 == 0 ? sink : nullptr,
-                     seed % 2 == 0 ? PiecesSink{} : late.Sink(), input.Mapping());
-    if (seed % 2 != 0) fast = late.written;
-    SCOPED_TRACE(
-        "seed " + std::to_string(seed) + " level " + std::to_string(static_cast<int>(level)) +
-        (run > widest ? " loose" : "") + (r.setup.excludeMode ? " exclude" : " include") +
-        (r.setup.consoleUtf8 ? " utf8-console" : "") + " buffer " +
-        std::to_string(r.setup.bufferSize) + " long line " + std::to_string(r.setup.longLine) +
-        (input.Mapped() ? " mapped" : "") + keywords + "\ndata: " + Hex(r.data));
+    const SearchOutcome a = SearchStream(setup, ChunkedReader(r.data, seed),
+                                         [&](std::string_view bytes) { fast += bytes; });
+    SCOPED_TRACE("seed " + std::to_string(seed) + " level " +
+                 std::to_string(static_cast<int>(level)) + (run > widest ? " loose" : "") +
+                 (r.setup.excludeMode ? " exclude" : " include") +
+                 (r.setup.consoleUtf8 ? " utf8-console" : "") + " buffer " +
+                 std::to_string(r.setup.bufferSize) + " long line " +
+                 std::to_string(r.setup.longLine) + keywords + "\ndata: " + Hex(r.data));
     EXPECT_EQ(Hex(fast), Hex(straight));
     EXPECT_EQ(Hex(a.lastMatch), Hex(b.lastMatch));
     // Before the decision every line is ASCII, and its encoding does not matter.
@@ -220,38 +206,6 @@ TEST(SearchStream, ManyKeywordsExcludeWhatEachExcludes) {
   EXPECT_EQ(fast,
             "keep\r\n\x83\x61\r\n\x95\x41"
             "1\r\n");
-}
-
-// A large file is mapped. Cut short meanwhile, it holds fewer bytes, and a
-// touch past its new end reads zeros and is reported, never a bus error.
-TEST(MappedInput, AFileCutShortIsTakenAsItStandsNow) {
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("narvo_mapped_" + std::to_string(std::random_device()()) + ".txt"))
-                               .string();
-  const std::string line(63, 'x');
-  std::size_t size = 0;
-  {
-    std::ofstream file(path, std::ios::binary);
-    for (; size < (std::size_t{17} << 20); size += line.size() + 1)
-      file << line << '\n';
-  }
-  platform::Input input;
-  platform::IoError error;
-  ASSERT_TRUE(platform::OpenInput(path, &input, &error));
-  const std::span<char> mapped = platform::MapInput(input, 0);
-  if (!mapped.empty()) {
-    EXPECT_EQ(mapped.size(), size);
-    EXPECT_EQ(platform::MappedBytesHeld(input), size);
-    std::filesystem::resize_file(path, 4096);
-    EXPECT_EQ(platform::MappedBytesHeld(input), 4096u);
-    EXPECT_FALSE(platform::MappedInputCut(&error));
-    EXPECT_EQ(static_cast<volatile char*>(mapped.data())[size - 1], '\0');
-    EXPECT_TRUE(platform::MappedInputCut(&error));
-    platform::UnmapInput(mapped);
-  }
-  platform::CloseInput(&input);
-  std::filesystem::remove(path);
-  if (mapped.empty()) GTEST_SKIP() << "files are read here, not mapped";
 }
 
 TEST(SearchStream, WritesWhatTheLineByLineSearchWrites) {

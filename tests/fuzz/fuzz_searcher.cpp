@@ -4,8 +4,7 @@
 // short reads.
 //
 // Input: byte 0 flags (bit 0 exclude, bit 1 UTF-8 console, bits 2-7 the
-// long-line limit when not 0), byte 1 the buffer size (bit 7: an output that
-// takes the bytes only when awaited), bytes 2-3 the read-size seed, then up to
+// long-line limit when not 0), byte 1 the buffer size, bytes 2-3 the read-size seed, then up to
 // four keywords each ended by LF, an empty one (a lone LF) ending the list; the rest is the data.
 #include <algorithm>
 #include <cstddef>
@@ -17,8 +16,6 @@
 
 #include "engine/searcher.h"
 #include "helpers/encoding.h"
-#include "tests/late_sink.h"
-#include "tests/mappable_input.h"
 
 namespace {
 
@@ -62,15 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   const std::string_view data = rest;
 
   std::string fast, reference;
-  narvo::LateSink late;
-  // The data may be mapped once some has been read, as a large file is, and grow after.
-  const narvo::MappableInput input(data, seed, seed % (data.size() + 1), 97);
-  if (bytes[1] & 0x40) setup.mapAfter = seed % (data.size() + 1);
-  const narvo::ByteSink sink = [&fast](std::string_view b) { fast.append(b); };
-  const narvo::SearchOutcome a =
-      narvo::SearchStream(setup, input.Read(), bytes[1] & 0x80 ? nullptr : sink,
-                          bytes[1] & 0x80 ? late.Sink() : narvo::PiecesSink{}, input.Mapping());
-  if (bytes[1] & 0x80) fast = late.written;
+  const narvo::SearchOutcome a = narvo::SearchStream(
+      setup, ShortReads(data, seed), [&fast](std::string_view b) { fast.append(b); });
   const narvo::SearchOutcome b = narvo::SearchStreamByLine(
       setup, ShortReads(data, ~seed), [&reference](std::string_view b) { reference.append(b); });
   if (fast != reference || a.lastMatch != b.lastMatch) std::abort();
