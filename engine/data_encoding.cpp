@@ -57,29 +57,22 @@ bool DecideOnHeldLine(DataState* data, const SearchSetup& setup, const ReadBuffe
   // Until new bytes bring its LF or an end mark, the line goes on: the held
   // part of a long line is not looked at again.
   const char* const fresh = bytes + from;
-  if (!dataEnded && at < fresh && std::memchr(fresh, '\n', held - fresh) == nullptr &&
-      std::memchr(fresh, kEndMark, held - fresh) == nullptr) {
-    return false;
-  }
+  if (!dataEnded && at < fresh && ReadingOf(fresh, fresh, held).textEnd == nullptr) return false;
   const char* lineStart = LastLf(bytes, at);
   const char* const begin = lineStart == nullptr ? bytes : lineStart + 1;
-  const char* lf = static_cast<const char*>(std::memchr(at, '\n', held - at));
-  const char* lineEnd = lf == nullptr ? held : lf;
-  const char* mark = static_cast<const char*>(std::memchr(begin, kEndMark, lineEnd - begin));
-  const char* second =
-      mark == nullptr
-          ? nullptr
-          : static_cast<const char*>(std::memchr(mark + 1, kEndMark, lineEnd - mark - 1));
-  if (mark == begin || (second != nullptr && second < at)) {
+  const LineReading r = ReadingOf(begin, begin, held);
+  if (r.endsInput && r.stop < at) {
     // The input ends before that byte: every line read is ASCII, and the
     // keywords as typed serve to the end.
     d.pending = false;
     d.decided = true;
     return true;
   }
-  if (second != nullptr) lineEnd = second;
-  const bool ended = lineEnd != held || dataEnded;
-  if (!ended && mark == nullptr) return false;  // read on
+  // The line's bytes, its skipped rest included, up to its LF or the end mark
+  // that ends the input.
+  const char* const lineEnd = r.stop == nullptr ? held : r.endsInput ? r.stop : r.stop - 1;
+  const bool ended = r.stop != nullptr || dataEnded;
+  if (!ended && r.textEnd == nullptr) return false;  // read on
   CheckUtf8(&d.check, std::string_view(at, static_cast<std::size_t>(lineEnd - at)));
   // The buffer starts at the start of the data until its first drop, and
   // holds the line up to lineEnd: a mark cut by reads is whole here.

@@ -29,11 +29,4 @@ const char* LineStartBefore(const LineEnds& lineEnds, const char* floor, const c
 // Just after the LF that ends the line holding at; the block has it before its irregular byte.
 const char* LineEndAfter(const LineEnds& lineEnds, const char* at);
 
-// The end of the text of the line [lineBegin, lineEnd), which ends in LF:
-// before its LF, and before the CR right before that.
-inline const char* TextEnd(const char* lineBegin, const char* lineEnd) {
-  const char* end = lineEnd - 1;
-  return end > lineBegin && end[-1] == '\r' ? end - 1 : end;
-}
-
 }  // namespace narvo

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "helpers/text.h"
 #include "platform/platform.h"
 
 namespace narvo {
@@ -377,7 +378,7 @@ LineSpan NextCandidateLine(const KeywordSet& set, const char* p, const char* end
     const char* start = c - n.anchor1;
     if (start >= p && end - start >= size && NeedleAt(n, start)) break;
     const char* near = std::max(p, c - size);
-    if (std::memchr(near, '\r', std::min(end, c + size) - near) != nullptr) break;
+    if (std::memchr(near, kCr, std::min(end, c + size) - near) != nullptr) break;
   }
   const char* lf = LastLf(*set.kernels, p, c);
   return {lf == nullptr ? p : lf + 1, static_cast<const char*>(std::memchr(c, '\n', end - c)) + 1};

@@ -4,12 +4,11 @@
 #include <cstring>
 
 #include "helpers/encoding.h"
+#include "helpers/text.h"
 
 namespace narvo {
 
 namespace {
-
-constexpr std::string_view kLineEnd = "\r\n";
 
 // Input converted per part of the output buffer: large enough that writes
 // stay large, small enough that the buffer stays in the cache.
@@ -37,7 +36,7 @@ void EndRun(Printer* p) {
     p->runBareLf = false;
     for (const char* lf = begin; (lf = static_cast<const char*>(std::memchr(lf, '\n', end - lf)));
          ++lf) {
-      if (lf == begin || lf[-1] != '\r') {
+      if (IsBareLf(begin, lf)) {
         Put(p, std::string_view(begin, lf - begin));
         Put(p, kLineEnd);
         begin = lf + 1;

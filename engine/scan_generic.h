@@ -29,9 +29,9 @@ inline const char* CandidateScalar(const Needle& n, const char* p, const char* s
   return stop;
 }
 
-// An LF without its CR (begin is a line start, so an LF there ends an empty line).
+// An LF without its CR.
 inline bool BareLf(const char* begin, const char* p) {
-  return *p == '\n' && (p == begin || p[-1] != '\r');
+  return *p == '\n' && IsBareLf(begin, p);
 }
 
 // From p (64 * k bytes after begin) on, one byte at a time; also the LF bits of
@@ -191,7 +191,7 @@ inline Masks64 RoundMasks(const char* p) {
   Masks64 m{0, 0, 0};
   for (std::size_t k = 0; k < 64; k += V::kWidth) {
     const typename V::Vec v = V::Load(p + k);
-    m.cr |= V::Bits(V::Eq(v, V::Splat('\r'))) << k;
+    m.cr |= V::Bits(V::Eq(v, V::Splat(kCr))) << k;
     m.lf |= V::Bits(V::Eq(v, V::Splat('\n'))) << k;
     m.odd |= V::Bits(V::NulOrEndMark(v)) << k;
   }
@@ -206,7 +206,7 @@ inline typename V::Cmp QuickVector(const char* q, std::uint64_t* lfs, std::size_
   const typename V::Vec v = V::Load(q);
   const typename V::Cmp isLf = V::Eq(v, V::Splat('\n'));
   lfs[at / 64] |= V::Bits(isLf) << (at % 64);
-  return V::Either(V::Differ(isLf, V::Eq(V::Load(q - 1), V::Splat('\r'))), V::NulOrEndMark(v));
+  return V::Either(V::Differ(isLf, V::Eq(V::Load(q - 1), V::Splat(kCr))), V::NulOrEndMark(v));
 }
 
 template <typename V>
@@ -231,7 +231,7 @@ BlockScan ScanBlock(const char* begin, const char* end, std::uint64_t* bits) {
     bits[(p - begin) / 64] = lfs[0];
     bits[(p - begin) / 64 + 1] = lfs[1];
   }
-  crBefore = p > begin && p[-1] == '\r';
+  crBefore = p > begin && p[-1] == kCr;
   for (; end - p >= 64; p += 64) {
     if (!TakeRound(RoundMasks<V>(p), begin, p, bits, &crBefore, &scan)) return scan;
   }

@@ -58,7 +58,7 @@ struct Vector {
     return vgetq_lane_u64(vreinterpretq_u64_u8(vpaddq_u8(quads, quads)), 0);
   }
   static Cmp NulOrEndMark(Vec v) {
-    const Cmp nul = Eq(v, Splat('\0'));
+    const Cmp nul = Eq(v, Splat(kNul));
     return Either(nul, Eq(v, Splat(kEndMark)));
   }
 };

@@ -59,7 +59,7 @@ inline std::uint64_t MayHoldOdd(std::uint64_t w) {
 
 // The masks of a word at bit k of a round.
 inline void AddWord(std::uint64_t w, std::size_t k, Masks64* m) {
-  m->cr |= Word::Bits(Word::Eq(w, Word::Splat('\r'))) << k;
+  m->cr |= Word::Bits(Word::Eq(w, Word::Splat(kCr))) << k;
   m->lf |= Word::Bits(Word::Eq(w, Word::Splat('\n'))) << k;
   const std::uint64_t odd = MayHoldOdd(w);
   if (odd != 0) m->odd |= Word::Bits(odd) << k;

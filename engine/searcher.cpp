@@ -16,6 +16,7 @@
 #include "helpers/encoding.h"
 #include "helpers/failure.h"
 #include "helpers/output.h"
+#include "helpers/text.h"
 
 namespace narvo {
 
@@ -80,7 +81,7 @@ void KeepLastMatch(Search* s) {
     --end;  // its LF
     const char* lf = LastLf(*s->setup->kernels, begin, end);
     if (lf != nullptr) begin = lf + 1;
-    if (end > begin && end[-1] == '\r') --end;
+    end = TextEnd(begin, end + 1);
   }
   s->outcome.lastMatch.assign(begin, end);
   s->outcome.lastMatchEncoding = s->lastEncoding;
@@ -108,54 +109,23 @@ void SearchCleanLines(Search* s, const char* p, const char* end, bool bareLf) {
 // The text [begin, textEnd) of one line, read the way the line reader reads
 // it, in place: a lone CR is dropped, the text closed up in the buffer.
 void SearchLineText(Search* s, char* begin, char* textEnd) {
-  char* kept = begin;
-  for (char* p = begin; p < textEnd;) {
-    char* cr = static_cast<char*>(std::memchr(p, '\r', textEnd - p));
-    char* const stop = cr == nullptr ? textEnd : cr;
-    std::memmove(kept, p, static_cast<std::size_t>(stop - p));
-    kept += stop - p;
-    p = cr == nullptr ? textEnd : cr + 1;
-  }
-  const std::string_view text(begin, static_cast<std::size_t>(kept - begin));
+  const std::string_view text(begin, static_cast<std::size_t>(DropLoneCrs(begin, textEnd) - begin));
   if (TextSelected(s, text)) SelectText(s, text);
 }
 
 // A line [begin, end) (after its LF, or the data's last line without one) that
-// holds a NUL, an end mark or a lone CR: an end mark at its start ends the
-// input; one inside it ends the line, and the rest is skipped, which ends the
-// input when it holds another.
+// holds a NUL, an end mark or a lone CR.
 void SearchIrregularLine(Search* s, char* begin, char* end) {
-  if (*begin == kEndMark) {
-    s->inputEnded = true;
-    return;
-  }
-  char* textEnd = static_cast<char*>(std::memchr(begin, kEndMark, end - begin));
-  if (textEnd != nullptr) {
-    if (std::memchr(textEnd + 1, kEndMark, end - textEnd - 1) != nullptr) s->inputEnded = true;
-  } else {
-    textEnd = end;
-    if (textEnd > begin && textEnd[-1] == '\n') --textEnd;
-    if (textEnd < end && textEnd > begin && textEnd[-1] == '\r') --textEnd;
-  }
-  SearchLineText(s, begin, textEnd);
-}
-
-// True when [begin, end) holds a NUL, an end mark or a CR that does not end it
-// with the LF after it; for lines decided on their own, without LF bits.
-bool HoldsIrregular(const char* begin, const char* end) {
-  if (std::memchr(begin, '\0', end - begin) != nullptr) return true;
-  if (std::memchr(begin, kEndMark, end - begin) != nullptr) return true;
-  for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\r', end - p))); ++p) {
-    // A CR LF is the line's end only at its end.
-    if (IsIrregularByte(p, end) || p + 2 != end) return true;
-  }
-  return false;
+  const LineReading r = ReadingOf(begin, begin, end);
+  s->inputEnded = r.endsInput;
+  if (r.stop == begin) return;
+  SearchLineText(s, begin, r.textEnd == nullptr ? end : begin + (r.textEnd - begin));
 }
 
 // One line [begin, end), decided on its own without LF bits: after its LF, or
 // the data's last line without one.
 void SearchOneLine(Search* s, char* begin, char* end) {
-  if (HoldsIrregular(begin, end)) {
+  if (HoldsIrregularByte(begin, end)) {
     SearchIrregularLine(s, begin, end);
     return;
   }
@@ -177,7 +147,7 @@ void SearchOneLine(Search* s, char* begin, char* end) {
 // end mark; returns where it stopped.
 char* SearchCandidateLines(Search* s, char* p, char* const end) {
   constexpr std::ptrdiff_t kBytesPerCandidateLine = 2048;  // fewer: the block scan pays
-  const auto* mark = static_cast<const char*>(std::memchr(p, kEndMark, end - p));
+  const char* mark = FindEndMark(p, end);
   const char* lastLf = mark == nullptr ? nullptr : LastLf(*s->setup->kernels, p, mark);
   char* const stop = mark == nullptr ? end : lastLf == nullptr ? p : p + (lastLf + 1 - p);
   char* const from = p;
@@ -236,53 +206,48 @@ void EndPass(Search* s) {
 }
 
 // While skipping: the bytes [from, held) just read belong to the rest of the
-// line whose text the buffer holds up to from. The line's text is searched
-// when the rest ends: at its LF (reading goes on after it), another end mark
-// (the input ends) or the end of the data. False while the rest goes on.
+// line whose text and end mark the buffer holds up to from. The line's text
+// is searched when the rest ends: at its LF (reading goes on after it),
+// another end mark (the input ends) or the end of the data. False while the
+// rest goes on.
 bool SkipRest(Search* s, ReadBuffer* b, std::size_t from, bool dataEnded) {
   char* bytes = b->bytes.get();
   char* const held = bytes + b->held;
-  char* lf = static_cast<char*>(std::memchr(bytes + from, '\n', held - (bytes + from)));
-  char* const lineEnd = lf == nullptr ? held : lf;
-  char* mark = static_cast<char*>(std::memchr(bytes + from, kEndMark, lineEnd - (bytes + from)));
-  const std::string_view rest(bytes + from, (mark != nullptr ? mark : lineEnd) - (bytes + from));
-  const bool ended = mark != nullptr || lf != nullptr || dataEnded;
+  const LineReading r = ReadingOf(bytes, bytes + from, held);
+  const char* const restEnd = r.stop == nullptr ? held : r.endsInput ? r.stop : r.stop - 1;
+  const std::string_view rest(bytes + from, restEnd - (bytes + from));
+  const bool ended = r.stop != nullptr || dataEnded;
   if (CheckSkippedBytes(&s->data, *s->setup, rest, ended)) PrepareKeywords(s);
   if (!ended) {
     b->held = from;  // the rest is dropped as it comes
     return false;
   }
   s->skipping = false;
-  SearchLineText(s, bytes, bytes + from);
+  SearchLineText(s, bytes, bytes + from - 1);
   EndPass(s);
-  if (mark != nullptr || lf == nullptr) {
+  if (r.stop == nullptr || r.endsInput) {
     s->inputEnded = true;
     return true;
   }
-  DropFront(b, static_cast<std::size_t>(lf + 1 - bytes));
+  DropFront(b, static_cast<std::size_t>(r.stop - bytes));
   return true;
 }
 
-// The line [0, held) being read has no LF yet: an end mark where it begins
-// ends the input, and one inside it ends its text (from from on, the bytes
-// are new).
+// The line [0, held) being read has no LF yet (from from on, the bytes are
+// new): an end mark where it begins ends the input, and one inside it ends
+// its text; the rest is then skipped.
 void LookAtOpenLine(Search* s, ReadBuffer* b, std::size_t from) {
   char* bytes = b->bytes.get();
   if (b->held == 0) return;
-  if (*bytes == kEndMark) {
-    s->inputEnded = true;
-    return;
-  }
-  char* const held = bytes + b->held;
-  char* mark = static_cast<char*>(std::memchr(bytes + from, kEndMark, held - (bytes + from)));
-  if (mark == nullptr) return;
-  if (std::memchr(mark + 1, kEndMark, held - mark - 1) != nullptr) {
-    SearchLineText(s, bytes, mark);
+  const LineReading r = ReadingOf(bytes, bytes + from, bytes + b->held);
+  if (r.textEnd == nullptr) return;
+  if (r.endsInput) {
+    if (r.stop != bytes) SearchLineText(s, bytes, bytes + (r.textEnd - bytes));
     s->inputEnded = true;
     return;
   }
   s->skipping = true;
-  b->held = static_cast<std::size_t>(mark - bytes);
+  b->held = static_cast<std::size_t>(r.textEnd + 1 - bytes);
 }
 
 }  // namespace
@@ -330,46 +295,6 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
     if (s.inputEnded) EndPass(&s);
   }
   return std::move(s.outcome);
-}
-
-SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& read,
-                                 const ByteSink& sink) {
-  // The whole data first: the encoding is decided on it as a whole.
-  std::string data;
-  std::vector<char> block(setup.bufferSize == 0 ? 1 : setup.bufferSize);
-  platform::IoError error;
-  for (std::ptrdiff_t n; (n = read(block.data(), block.size(), &error)) != 0;) {
-    if (n < 0) FailIo(error);
-    data.append(block.data(), static_cast<std::size_t>(n));
-  }
-  DataState d;
-  StartData(&d, setup);
-  if (setup.consoleUtf8) {
-    if (const std::optional<Encoding> decided = DecideDataEncoding(data)) {
-      Decide(&d, setup, *decided);
-    }
-  }
-  LineReader reader;
-  std::size_t offset = 0;
-  InitLineReader(
-      &reader,
-      [&](char* buffer, std::size_t size, platform::IoError*) {
-        const std::size_t n = std::min(size, data.size() - offset);
-        std::memcpy(buffer, data.data() + offset, n);
-        offset += n;
-        return static_cast<std::ptrdiff_t>(n);
-      },
-      setup.bufferSize);
-  SearchOutcome outcome;
-  std::string line;
-  while (ReadLine(&reader, &line)) {
-    if (!LineSelected(d.matcher, line)) continue;
-    sink(WrittenInUtf8(setup, d) ? ShiftJisToUtf8(line) : line);
-    sink("\r\n");
-    outcome.lastMatch = line;
-    outcome.lastMatchEncoding = d.encoding;
-  }
-  return outcome;
 }
 
 SearchOutcome SearchInput(const platform::Input& input, const SearchState& state) {

@@ -38,10 +38,6 @@ struct SearchSetup {
 SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, const ByteSink& sink,
                            const PiecesSink& pieces = nullptr);
 
-// The same result line by line, the straightforward way: the reference for SearchStream.
-SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& read,
-                                 const ByteSink& sink);
-
 // Searches input with the keywords and modes of state, writes to standard
 // output, and gives the last line written where the edition wants it.
 SearchOutcome SearchInput(const platform::Input& input, const SearchState& state);

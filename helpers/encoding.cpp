@@ -90,34 +90,6 @@ bool IsCompleteUtf8(const Utf8Check& check) {
   return !check.bad && check.need == 0;
 }
 
-std::optional<Encoding> DecideDataEncoding(std::string_view data) {
-  const std::size_t high = FirstHighByte(data);
-  if (high == std::string_view::npos) return std::nullopt;
-  // Where the line reader ends the input: an end mark where a line begins, or
-  // a second one in a line whose rest it skips after the first.
-  std::size_t inputEnd = data.size();
-  for (std::size_t at = 0; at < data.size();) {
-    const std::size_t lf = std::min(data.find('\n', at), data.size());
-    const std::size_t mark = data.find(kEndMark, at);
-    if (mark == at) {
-      inputEnd = at;
-      break;
-    }
-    const std::size_t second = mark < lf ? data.find(kEndMark, mark + 1) : data.npos;
-    if (second < lf) {
-      inputEnd = second;
-      break;
-    }
-    at = lf + 1;
-  }
-  if (high >= inputEnd) return std::nullopt;
-  if (data.substr(0, 3) == "\xEF\xBB\xBF") return Encoding::Utf8;
-  const std::size_t lineEnd = std::min(data.find('\n', high), inputEnd);
-  Utf8Check check;
-  CheckUtf8(&check, data.substr(high, lineEnd - high));
-  return IsCompleteUtf8(check) ? Encoding::Utf8 : Encoding::ShiftJis;
-}
-
 bool KeywordToCp932(std::string_view keyword, std::string* converted) {
   converted->clear();
   if (!IsUtf8Prefix(keyword)) return false;

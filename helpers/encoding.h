@@ -33,14 +33,6 @@ void CheckUtf8(Utf8Check* check, std::string_view piece);
 // True when everything checked is valid UTF-8 with no sequence cut short.
 bool IsCompleteUtf8(const Utf8Check& check);
 
-// The data encoding of a whole input (data as read, up to the end of the data)
-// on a UTF-8 console, decided on the line that holds its first byte >= 0x80,
-// as the line reader delimits it (its LF, the end of the data, or the end mark
-// that ends the input): UTF-8 when the data starts with a byte-order mark or
-// that line is valid UTF-8, Shift-JIS otherwise; none when the input ends
-// before any such byte. The searcher decides the same as it reads.
-std::optional<Encoding> DecideDataEncoding(std::string_view data);
-
 // keyword (UTF-8, as typed) in CP932; false when it is no UTF-8 or CP932
 // lacks one of its characters (¥ and ‾ count as lacking: iconv would write
 // them as a backslash and a tilde).

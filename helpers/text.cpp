@@ -1,5 +1,6 @@
 #include "helpers/text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -169,6 +170,63 @@ bool ParseDecimal(std::string_view text, std::int32_t* value) {
   }
   *value = static_cast<std::int32_t>(v);
   return true;
+}
+
+LineReading ReadingOf(const char* begin, const char* from, const char* end) {
+  LineReading r;
+  const char* lf = static_cast<const char*>(std::memchr(from, '\n', end - from));
+  const char* const lineEnd = lf == nullptr ? end : lf;
+  const char* mark = from > begin && from[-1] == kEndMark ? from - 1 : nullptr;
+  if (mark == nullptr) {
+    mark = FindEndMark(from, lineEnd);
+    if (mark == nullptr) {
+      if (lf != nullptr) {
+        r.textEnd = TextEnd(begin, lf + 1);
+        r.stop = lf + 1;
+      }
+      return r;
+    }
+  }
+  r.textEnd = mark;
+  if (mark == begin) {
+    r.stop = begin;
+    r.endsInput = true;
+    return r;
+  }
+  const char* restStart = std::max(mark + 1, from);
+  if (const char* second = FindEndMark(restStart, lineEnd)) {
+    r.stop = second;
+    r.endsInput = true;
+  } else if (lf != nullptr) {
+    r.stop = lf + 1;
+  }
+  return r;
+}
+
+char* DropLoneCrs(char* begin, char* end) {
+  char* kept = begin;
+  for (char* p = begin; p < end;) {
+    char* cr = static_cast<char*>(std::memchr(p, kCr, end - p));
+    char* const stop = cr == nullptr ? end : cr;
+    std::memmove(kept, p, static_cast<std::size_t>(stop - p));
+    kept += stop - p;
+    p = cr == nullptr ? end : cr + 1;
+  }
+  return kept;
+}
+
+const char* FindEndMark(const char* begin, const char* end) {
+  return static_cast<const char*>(std::memchr(begin, kEndMark, end - begin));
+}
+
+bool HoldsIrregularByte(const char* begin, const char* end) {
+  if (std::memchr(begin, kNul, end - begin) != nullptr) return true;
+  if (FindEndMark(begin, end) != nullptr) return true;
+  for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, kCr, end - p))); ++p) {
+    // A CR LF is the line's end only at its end.
+    if (IsIrregularByte(p, end) || p + 2 != end) return true;
+  }
+  return false;
 }
 
 }  // namespace narvo

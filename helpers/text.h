@@ -14,16 +14,68 @@ namespace narvo {
 // How bytes form characters in a text.
 enum class Encoding { ShiftJis, Utf8 };
 
-// The end mark of text files (Ctrl-Z): where a line would begin it ends the
-// input; inside a line it ends the line.
+// How text files are read, line by line, as they always have been: LF or
+// CR LF ends a line, a lone CR is dropped, NUL bytes are ordinary bytes, and
+// the end mark (Ctrl-Z) where a line begins ends the input; inside a line it
+// ends the line's text, and the rest of the line is skipped up to its LF,
+// where a second one ends the input. ReadingOf is that rule; these are the
+// only places the bytes are spelled out, and the scans only find them.
 constexpr char kEndMark = 0x1A;
+constexpr char kCr = '\r';
+constexpr char kNul = '\0';
+
+// The line end written after every line.
+constexpr std::string_view kLineEnd = "\r\n";
 
 // True for a byte of [p, end) the line reader treats specially: a NUL, an end
 // mark, or a CR that is no line end (no LF after it).
 inline bool IsIrregularByte(const char* p, const char* end) {
   const char c = *p;
-  return c == '\0' || c == kEndMark || (c == '\r' && (p + 1 == end || p[1] != '\n'));
+  return c == kNul || c == kEndMark || (c == kCr && (p + 1 == end || p[1] != '\n'));
 }
+
+// True when the LF at lf is not preceded by its CR (begin is a line start, so
+// an LF there ends an empty line).
+inline bool IsBareLf(const char* begin, const char* lf) {
+  return lf == begin || lf[-1] != kCr;
+}
+
+// The end of the text of the line [lineBegin, lineEnd), which ends in LF:
+// before its LF, and before the CR right before that.
+inline const char* TextEnd(const char* lineBegin, const char* lineEnd) {
+  const char* end = lineEnd - 1;
+  return end > lineBegin && end[-1] == kCr ? end - 1 : end;
+}
+
+// What the rule makes of one line, from the bytes held of it.
+struct LineReading {
+  // Its text is [begin, textEnd), less its lone CRs: up to an end mark in it,
+  // else up to its line end; null while neither is held.
+  const char* textEnd = nullptr;
+  // Its bytes end here: after its LF, or at the end mark that ends the input;
+  // null while neither is held (or the data ends without them).
+  const char* stop = nullptr;
+  // An end mark where it begins (stop == begin: no line at all) or a second
+  // one in it ends the input at stop.
+  bool endsInput = false;
+};
+
+// The rule on [begin, end), the bytes held of a line from its start; the
+// bytes [begin, from) were looked at before: they hold no LF, and an end mark
+// only as their last byte (which ended the text, and the rest is skipped).
+LineReading ReadingOf(const char* begin, const char* from, const char* end);
+
+// Closes up the text [begin, end) of a line in place, dropping its lone CRs;
+// the new end.
+char* DropLoneCrs(char* begin, char* end);
+
+// The first end mark in [begin, end), or null.
+const char* FindEndMark(const char* begin, const char* end);
+
+// True when the line [begin, end) (after its LF, or the data's last) holds a
+// byte the rule treats specially: a NUL, an end mark, or a CR that is not
+// the CR of its CR LF.
+bool HoldsIrregularByte(const char* begin, const char* end);
 
 // An ASCII letter A-Z lower-cased; every other byte as it is. Lower-casing
 // folds these, and never a byte of a double-byte character.

@@ -1,4 +1,5 @@
 #include "helpers/encoding.h"
+#include "tests/reference_search.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "helpers/line_reader.h"
+#include "tests/reference_search.h"
 
 #include <gtest/gtest.h>
 

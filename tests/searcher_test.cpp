@@ -23,6 +23,7 @@
 #include "engine/prefilter.h"
 #include "helpers/encoding.h"
 #include "platform/platform.h"
+#include "tests/reference_search.h"
 
 namespace narvo {
 namespace {

@@ -72,7 +72,7 @@ TEST(LowerCase, FoldsAsciiLettersOnlyAndNeverATrailByte) {
   // Full-width Ａ folds to ａ on Windows and stays elsewhere, but always as a whole character.
   const std::string fullWidthA = LowerCase("\x82\x60", Encoding::ShiftJis);
   EXPECT_TRUE(fullWidthA == "\x82\x60" || fullWidthA == "\x82\x81") << fullWidthA;
-  EXPECT_EQ(LowerCase("A\x83", Encoding::ShiftJis), "a\x83");        // lone lead byte at the end
+  EXPECT_EQ(LowerCase("A\x83", Encoding::ShiftJis), "a\x83");  // lone lead byte at the end
   EXPECT_EQ(LowerCase("\xE3\x81\x82"
                       "A\0B"s,
                       Encoding::Utf8),

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "helpers/encoding.h"
+#include "tests/reference_search.h"
 
 namespace {
 

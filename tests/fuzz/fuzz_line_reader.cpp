@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "helpers/line_reader.h"
+#include "tests/reference_search.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 
 #include "engine/searcher.h"
 #include "helpers/encoding.h"
+#include "tests/reference_search.h"
 
 namespace {
 
