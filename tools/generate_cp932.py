@@ -11,6 +11,7 @@ the same tables. CI runs this again and fails where its output differs.
 """
 
 import re
+import shutil
 import subprocess
 import sys
 from pathlib import Path
@@ -25,8 +26,8 @@ def iconv(source, target, data, skip_invalid=False):
     """data converted; with skip_invalid, what does not convert is left out."""
     run = subprocess.run(["iconv", *(["-c"] if skip_invalid else []), "-f", source, "-t", target],
                          input=data, capture_output=True)
-    # With -c iconv tells by its status that it left something out.
-    if run.returncode and not skip_invalid:
+    # With -c the status may tell that something was left out; a message is a failure.
+    if run.stderr or run.returncode and not skip_invalid:
         sys.exit(f"iconv could not convert {source} to {target}: {run.stderr.decode()}")
     return run.stdout
 
@@ -34,8 +35,11 @@ def iconv(source, target, data, skip_invalid=False):
 def one_character(utf8):
     """True when utf8 is one character of at most three bytes."""
     tail_ok = all(0x80 <= b <= 0xBF for b in utf8[1:])
-    return (len(utf8) == 1 and utf8[0] < 0x80 or len(utf8) == 2 and 0xC2 <= utf8[0] <= 0xDF
-            and tail_ok or len(utf8) == 3 and 0xE0 <= utf8[0] <= 0xEF and tail_ok)
+    if len(utf8) == 1:
+        return utf8[0] < 0x80
+    if len(utf8) == 2:
+        return 0xC2 <= utf8[0] <= 0xDF and tail_ok
+    return len(utf8) == 3 and 0xE0 <= utf8[0] <= 0xEF and tail_ok
 
 
 def entry(utf8):
@@ -51,12 +55,21 @@ def describe(utf8):
     return f"U+{u:04X}" if 0xE000 <= u <= 0xF8FF else f"{chr(u)} U+{u:04X}"
 
 
-def rows(values, per_line, label, width=10):
-    """An initializer's lines: per_line values a line, each line led by label(its first index)."""
-    text = (str(v) if v == 0 or width < 10 else f"{v:#010x}" for v in values)
-    cells = [f"{t:>{width}}," for t in text]
+def word(value):
+    return f"{value:#010x}" if value else "0"
+
+
+def rows(cells, per_line, label):
+    """An initializer's lines: per_line cells a line, each line led by label(its first index)."""
+    width = max(map(len, cells))
+    cells = [f"{c:>{width}}," for c in cells]
     return "".join(f"    /* {label(i)} */ {' '.join(cells[i:i + per_line])}\n"
                    for i in range(0, len(cells), per_line))
+
+
+def pair_label(i):
+    """kPairs' index i as its lead byte (00 in row 0) and trail byte."""
+    return f"{([0] + LEADS)[i // 256]:02x} {i % 256:02x}"
 
 
 def texts():
@@ -130,22 +143,24 @@ def tables():
     return (HEADER + "// Characters iconv writes in CP932 as bytes that decode to another one:\n"
             + one_way + '#include "helpers/cp932_tables.h"\n\nnamespace narvo::cp932 {\n\n'
             + "const std::uint32_t kSingle[256] = {\n"
-            + rows([entry(single[b]) for b in range(256)], 8, lambda i: f"{i:02x}") + "};\n\n"
-            + "const std::uint8_t kRowOfLead[256] = {\n"
-            + rows(row_of, 16, lambda i: f"{i:02x}", width=2) + "};\n\n"
+            + rows([word(entry(single[b])) for b in range(256)], 8, lambda i: f"{i:02x}")
+            + "};\n\nconst std::uint8_t kRowOfLead[256] = {\n"
+            + rows([str(row) for row in row_of], 16, lambda i: f"{i:02x}") + "};\n\n"
             + "// Row 0 first (the bytes that are no lead byte), then a row per lead byte.\n"
             + "const std::uint32_t kPairs[(kRows + 1) * 256] = {\n"
-            + rows(pairs, 8, lambda i: f"{([0] + LEADS)[i // 256]:02x} {i % 256:02x}") + "};\n\n"
+            + rows([word(e) for e in pairs], 8, pair_label) + "};\n\n"
             + f"const std::size_t kFromUtf8Count = {count};\n\n"
             + f"const FromUtf8 kFromUtf8[{count}] = {{\n{from_utf8}}};\n\n"
             + "}  // namespace narvo::cp932\n")
 
 
 def main():
+    if not shutil.which("iconv"):
+        sys.exit("no iconv command on PATH")
     version = subprocess.run(["iconv", "--version"], capture_output=True, text=True).stdout
     # Other iconvs map some characters otherwise: the checked-in files would change.
     if not re.search(r"glibc|gnu libc", version, re.IGNORECASE):
-        sys.exit(f"the tables come from glibc's iconv; this one is {version.splitlines()[:1]}")
+        sys.exit(f"the tables come from glibc's iconv, not {version.partition(chr(10))[0]!r}")
     out = Path(sys.argv[1]) if len(sys.argv) > 1 else ROOT
     (out / "helpers").mkdir(parents=True, exist_ok=True)
     (out / "helpers/texts.h").write_bytes(texts().encode())
