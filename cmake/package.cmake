@@ -1,6 +1,12 @@
 # The Windows release archive: both programs at the top of one folder, beside
 # their manuals and a short read-me, all text in Shift-JIS with CR LF. The data
 # file KEN_ALL.CSV is searched beside the programs, so the folder stays flat.
+# The texts are converted with the build machine's iconv command.
+find_program(NARVO_ICONV iconv NO_CMAKE_FIND_ROOT_PATH)
+if(NOT NARVO_ICONV)
+  message(FATAL_ERROR "The Windows archive's texts are converted to Shift-JIS with the iconv "
+    "command (glibc's, GNU libiconv's or the system's); none was found on PATH.")
+endif()
 set(narvo_package_texts)
 foreach(text docs/narvo17.txt docs/zanpo17.txt packaging/readme.txt)
   # A manual not written yet is left out rather than failing the build.
@@ -11,7 +17,7 @@ foreach(text docs/narvo17.txt docs/zanpo17.txt packaging/readme.txt)
   set(converted ${CMAKE_BINARY_DIR}/package-texts/${name})
   add_custom_command(OUTPUT ${converted}
     COMMAND ${CMAKE_COMMAND} -DICONV=${NARVO_ICONV} -DINPUT=${CMAKE_SOURCE_DIR}/${text}
-      -DOUTPUT=${converted} -DMODE=windows_text -P ${CMAKE_SOURCE_DIR}/cmake/shift_jis.cmake
+      -DOUTPUT=${converted} -P ${CMAKE_SOURCE_DIR}/cmake/shift_jis.cmake
     DEPENDS ${CMAKE_SOURCE_DIR}/${text} ${CMAKE_SOURCE_DIR}/cmake/shift_jis.cmake
     COMMENT "Converting ${name} to Shift-JIS with CR LF")
   list(APPEND narvo_package_texts ${converted})

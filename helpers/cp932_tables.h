@@ -1,5 +1,6 @@
-// CP932 (Shift-JIS) <-> UTF-8 by tables the build makes from the build
-// machine's iconv (cmake/shift_jis.cmake): nothing is loaded at run time.
+// CP932 (Shift-JIS) <-> UTF-8 by tables compiled in, so nothing is loaded at
+// run time. helpers/cp932_tables.cpp holds them, generated with glibc's iconv
+// by tools/generate_cp932.py and checked in: every build has the same ones.
 #pragma once
 
 #include <cstddef>
