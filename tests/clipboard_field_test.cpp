@@ -68,6 +68,9 @@ TEST(ClipboardField, FindsCommasOnCharacterBoundaries) {
       {"\xE3\x81\x82,x,y", 2, Encoding::Utf8, "x"},
       {"\xE3\x81\x82,x,y", 2, Encoding::ShiftJis, "\xE3\x81\x82,x,y"},
       {"1,\"" + osakaUtf8 + "\",3", 2, Encoding::Utf8, osakaUtf8},
+      // A byte-order mark is no part of the first field, nor of the whole line.
+      {"\xEF\xBB\xBF\"27127\",x", 1, Encoding::Utf8, "27127"},
+      {"\xEF\xBB\xBF" + osakaUtf8, 3, Encoding::Utf8, osakaUtf8},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ClipboardField(c.line, c.column, c.encoding), c.expected)
