@@ -25,7 +25,6 @@ constexpr std::size_t kConsolePiece = 1u << 13;
 constexpr DWORD kConsoleRead = 4096;
 
 constexpr wchar_t kByteOrderMark = 0xFEFF;
-constexpr wchar_t kCtrlD = 0x04;
 constexpr wchar_t kCtrlZ = 0x1A;
 
 bool IsHighSurrogate(wchar_t c) {
@@ -140,8 +139,8 @@ std::ptrdiff_t ReadConsoleUtf8(HANDLE handle, char* buffer, std::size_t size, Io
       return -1;
     }
     if (n == 0) return 0;
-    // ReadFile ends a console's input the same way (wine's takes Ctrl-D too).
-    if (wide[start] == kCtrlZ || wide[start] == kCtrlD) return 0;
+    // Ctrl-Z typed at the start of a line ends the input, as ReadFile has it.
+    if (wide[start] == kCtrlZ) return 0;
     std::size_t count = start + n;
     in.high = IsHighSurrogate(wide[count - 1]) ? wide[--count] : 0;
     in.ready = win32::Narrow(std::wstring_view(wide, count));
