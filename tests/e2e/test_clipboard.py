@@ -251,7 +251,7 @@ class Fields(ClipboardCase):
             (fixture("ken_sample_utf8.csv"), "/C7", "5300001", "大阪府"),
             ("あ,x,y\r\n".encode("utf-8"), "/C2", "y", "x"),
             ("x,あ,y\r\n".encode("cp932"), "/C2", "y", "あ"),
-            ("\ufeff27127,大阪\r\n".encode("utf-8"), "/C1", "大阪", "27127"),  # no byte-order mark
+            ("\ufeff27127,大阪\r\n".encode("utf-8"), "/C1", "27127", "27127"),  # no byte-order mark
         ]
         consoles = {"UTF-8 locale": ({"LC_ALL": "ja_JP.UTF-8"}, False)}
         if windows():
