@@ -24,6 +24,7 @@ std::string ClipboardText(std::string_view line, std::int32_t column, Encoding d
 
 std::string ClipboardField(std::string_view line, std::int32_t column, Encoding encoding) {
   if (column <= 0) return std::string();
+  if (encoding == Encoding::Utf8 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
   // A comma after the first NUL is never found, as with Position. The line is
   // cut there once and each character is looked at once: asking Position for
   // every field rescanned the rest of the line for its NUL each time, which

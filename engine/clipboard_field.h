@@ -13,7 +13,8 @@ namespace narvo {
 
 // Field column of line as the clipboard gets it: every comma separates, a
 // column at or beyond the field count (or the last field) gives the whole
-// line, and one pair of surrounding double quotes is removed.
+// line, and one pair of surrounding double quotes is removed. A byte-order
+// mark that starts a UTF-8 line (the first line of a file) is no part of it.
 std::string ClipboardField(std::string_view line, std::int32_t column, Encoding encoding);
 
 // Copies field column of the search's last line to the clipboard in the

@@ -109,6 +109,16 @@ bool CloseOutput(IoError* error);
 // means the native mode, where every text is Shift-JIS bytes as on Windows.
 bool ConsoleIsUtf8();
 
+// True when the native mode knows its keywords are CP932 and so decides each
+// input's data encoding (Windows, where the system converts what was typed);
+// false where it cannot know (POSIX's C locale).
+bool DecidesNativeData();
+
+// The bytes written to standard output from now on are UTF-8 text (a console
+// shows them with WriteConsoleW); false: the console's own code page. Nothing
+// to do on POSIX.
+void SetOutputUtf8(bool utf8);
+
 // Converts a failure report to the error console's encoding (OEM code page on Windows).
 std::string ToReportEncoding(std::string_view text);
 

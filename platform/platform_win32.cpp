@@ -66,6 +66,9 @@ struct LowerTable {
 
 LowerTable lowerTable;
 
+// Standard output carries UTF-8 text (SetOutputUtf8).
+bool outputUtf8 = false;
+
 // True when text is exactly one character the ANSI code page defines.
 bool IsOneCharacter(const char* text, int size) {
   WCHAR wide[2];
@@ -294,6 +297,14 @@ bool CloseOutput(IoError*) {
 
 bool ConsoleIsUtf8() {
   return false;
+}
+
+bool DecidesNativeData() {
+  return !ConsoleIsUtf8();
+}
+
+void SetOutputUtf8(bool utf8) {
+  outputUtf8 = utf8;
 }
 
 std::string ToReportEncoding(std::string_view text) {
