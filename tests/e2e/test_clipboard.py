@@ -255,7 +255,9 @@ class Fields(ClipboardCase):
         ]
         consoles = {"UTF-8 locale": ({"LC_ALL": "ja_JP.UTF-8"}, False)}
         if windows():
-            consoles = {"1252": ({"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}, False),
+            # Code page 932 copies UTF-16 from UTF-8 data, its own bytes from Shift-JIS data.
+            consoles = {"932": ({}, False),
+                        "1252": ({"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}, False),
                         "65001": ({}, True)}  # an application manifest sets the code page
         for console, (env, manifest) in consoles.items():
             if manifest:

@@ -123,6 +123,55 @@ class CodePageCase(Case):
         return self.run_program(program, "/F" + native_path(path), *args, env=env)
 
 
+class NativeMode(CodePageCase):
+    """Code page 932: Shift-JIS data byte for byte, and UTF-8 data found with the same keywords."""
+
+    def run_native(self, data, *args):
+        path = self.write("data.csv", data)
+        return self.run_program(self.install(), "/F" + native_path(path), *args, env=CP932)
+
+    def test_utf8_data_gives_the_records_of_the_shift_jis_file(self):
+        bom = b"\xef\xbb\xbf"
+        first_line = UTF8.split(b"\r\n")[0] + b"\r\n"
+        for keywords in (["大阪", "北区"], ["北海道"], ["oap"], ["/V", "県"], ["/W", "北区"]):
+            expected = oracle.select(SJIS, [k for k in keywords if not k.startswith("/")],
+                                     exclude="/V" in keywords)
+            if "/W" in keywords:
+                expected = oracle.select(SJIS, ['"北区"'])
+            with self.subTest(keywords=keywords, data="Shift-JIS"):
+                self.assertOutput(self.run_native(SJIS, *keywords), expected)
+            with self.subTest(keywords=keywords, data="UTF-8"):
+                self.assertOutput(self.run_native(UTF8, *keywords), utf8(expected))
+            with self.subTest(keywords=keywords, data="UTF-8 with a byte-order mark"):
+                # Lines are written as they are: the mark stays on the first one.
+                marked = utf8(expected)
+                if marked.startswith(first_line):
+                    marked = bom + marked
+                self.assertOutput(self.run_native(bom + UTF8, *keywords), marked)
+
+    def test_letters_fold_alike_and_matches_start_on_characters(self):
+        lines = ["ＡＢＣ全角", "ａｂｃ全角", "ΑΒΓ", "αβγ", "ДОМ", "дом", "北x", "南", "xyz"]
+        cases = [
+            (["ａｂｃ"], [0, 1]), (["ＡＢＣ"], [0, 1]), (["βγ"], [2, 3]), (["Дом"], [4, 5]),
+            # 北 is E5 8C 97 in UTF-8, and 0x97 a Shift-JIS lead byte: x after it is a character.
+            (["x"], [6, 8]), (["北X"], [6]),
+        ]
+        for keywords, picked in cases:
+            expected = crlf_lines(*[lines[i] for i in picked])
+            with self.subTest(keywords=keywords, data="Shift-JIS"):
+                self.assertOutput(self.run_native(crlf_lines(*lines), *keywords), expected)
+            with self.subTest(keywords=keywords, data="UTF-8"):
+                data = "".join(line + "\r\n" for line in lines).encode("utf-8")
+                self.assertOutput(self.run_native(data, *keywords), utf8(expected))
+
+    def test_half_width_katakana_alone_keeps_a_file_shift_jis(self):
+        # ﾃｱ is C3 B1 in Shift-JIS, which is also valid UTF-8 (ñ), but of two bytes only.
+        data = crlf_lines("ﾃｱ,1", "大阪,2", "ｶﾅ,3")
+        for keyword, picked in (("大阪", "大阪,2"), ("ｶﾅ", "ｶﾅ,3"), ("ﾃｱ", "ﾃｱ,1")):
+            with self.subTest(keyword=keyword):
+                self.assertOutput(self.run_native(data, keyword), crlf_lines(picked))
+
+
 class Utf8Mode(CodePageCase):
     def test_both_data_encodings_give_the_same_utf8_lines(self):
         cases = [
@@ -207,7 +256,8 @@ class Console(CodePageCase):
         expected = oracle.select(SJIS, ["大阪", "北区"]).decode("cp932").replace("\r\n", "\n")
         sjis_path = native_path(self.write("sjis.csv", SJIS))
         utf8_path = native_path(self.write("utf8.csv", UTF8))
-        runs = [("932", self.install("native"), CP932, sjis_path)]
+        native = self.install("native")
+        runs = [("932", native, CP932, sjis_path), ("932", native, CP932, utf8_path)]
         for mode in UTF8_MODES:
             program, env = self.install_for(mode, name="narvo" + mode)
             runs += [(mode, program, env, sjis_path), (mode, program, env, utf8_path)]
