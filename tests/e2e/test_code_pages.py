@@ -265,6 +265,11 @@ class Console(CodePageCase):
             with self.subTest(code_page=mode, data=path):
                 shown, status = self.console(program, "/F" + path, "大阪", "北区", env=env)
                 self.assertEqual((shown.decode("utf-8"), status), (expected, 0))
+        with self.subTest(code_page="932", data="UTF-8 with a byte-order mark"):
+            # The mark is the file's, not a character of its first line.
+            path = native_path(self.write("bom.csv", b"\xef\xbb\xbf" + UTF8))
+            shown, status = self.console(native, "/F" + path, "01101", "0600000", env=CP932)
+            self.assertEqual((shown, status), (UTF8.split(b"\r\n")[0] + b"\n", 0))
         with self.subTest(message="no such file"):
             program, env = self.install_for("1252")
             shown, status = self.console(program, "/Fnone.csv", "x", env=env)
