@@ -79,19 +79,26 @@ def run_on_console(command, env, typed=b"", cwd=None, timeout=60):
         os.write(master, typed)
     shown = b""
     deadline = time.monotonic() + timeout
+    quiet_after_exit = None  # when the program has ended: the time the terminal went quiet
     try:
+        # wine's console writes to the terminal from a process of its own, which may still
+        # be at it when the program has ended; it is done when it closes the terminal (or,
+        # where a wine process it started keeps it open, once it has long been quiet).
         while time.monotonic() < deadline:
             ready, _, _ = select.select([master], [], [], 0.1)
             if ready:
                 try:
                     data = os.read(master, 65536)
-                except OSError:  # the terminal's last program has ended
+                except OSError:  # every process holding the terminal has closed it
                     break
                 if not data:
                     break
                 shown += data
+                quiet_after_exit = None
             elif process.poll() is not None:
-                break
+                quiet_after_exit = quiet_after_exit or time.monotonic()
+                if time.monotonic() - quiet_after_exit > 3:
+                    break
         status = process.wait(timeout=max(1, deadline - time.monotonic()))
     finally:
         if process.poll() is None:
