@@ -1,10 +1,14 @@
 // The Windows platform layer where it does more than pass a call through: the
-// lower-case table, the choice of mode, and what a console shows of UTF-8 text.
+// lower-case table and the UTF-8 folding that follows it, the choice of mode,
+// and what a console shows of UTF-8 text.
 // Needs the ANSI code page 932 (LANG=ja_JP.UTF-8 under wine).
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "helpers/encoding.h"
+#include "helpers/text.h"
 #include "platform/console_win32.h"
 #include "platform/platform.h"
 
@@ -107,6 +111,28 @@ TEST(Win32Console, WideTextRoundTrips) {
       "\xE5\xA4\xA7\xE9\x98\xAA \xF0\xA0\xAE\xB7 \xEF\xBD\xA1 x";  // 大阪 𠮷 ｡ x
   EXPECT_EQ(platform::win32::Narrow(platform::win32::Widen(text)), text);
   EXPECT_EQ(platform::win32::Narrow(L"a\xD800"), "a\xEF\xBF\xBD");  // a lone surrogate
+}
+
+// UTF-8 data in the native mode folds what the code page folds in CP932: every
+// character that decodes, lower-cased in CP932 and converted, is the character
+// converted and lower-cased in UTF-8.
+TEST(Win32LowerCase, FoldsTheLettersUtf8DataFoldsInTheNativeMode) {
+  std::vector<std::string> characters;
+  for (int c = 0x20; c <= 0xFF; ++c) {
+    const auto lead = static_cast<char>(c);
+    if (!platform::IsLeadByte(static_cast<unsigned char>(c))) {
+      characters.push_back({lead});
+      continue;
+    }
+    for (int trail = 0x40; trail <= 0xFC; ++trail)
+      characters.push_back({lead, static_cast<char>(trail)});
+  }
+  for (const std::string& text : characters) {
+    std::string utf8, lowered;
+    if (!narvo::KeywordFromCp932(text, &utf8)) continue;
+    ASSERT_TRUE(narvo::KeywordFromCp932(Lower(text), &lowered));
+    EXPECT_EQ(lowered, narvo::LowerCase(utf8, narvo::Encoding::Utf8, true)) << utf8;
+  }
 }
 
 }  // namespace
