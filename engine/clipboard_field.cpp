@@ -9,9 +9,10 @@ namespace narvo {
 
 namespace {
 
-// The clipboard text for line in the console's encoding. A line of Shift-JIS
-// data is cut into fields by the Shift-JIS rules and, on a UTF-8 console, then
-// converted, just as the selected lines are when they are written.
+// The clipboard text for line: UTF-8 on a UTF-8 console and from UTF-8 data,
+// else Shift-JIS. A line of Shift-JIS data is cut into fields by the Shift-JIS
+// rules and, on a UTF-8 console, then converted, just as the selected lines are
+// when they are written.
 std::string ClipboardText(std::string_view line, std::int32_t column, Encoding dataEncoding) {
   std::string field = ClipboardField(line, column, dataEncoding);
   if (ConsoleEncoding() == Encoding::Utf8 && dataEncoding == Encoding::ShiftJis) {
@@ -24,6 +25,8 @@ std::string ClipboardText(std::string_view line, std::int32_t column, Encoding d
 
 std::string ClipboardField(std::string_view line, std::int32_t column, Encoding encoding) {
   if (column <= 0) return std::string();
+  // The byte-order mark of UTF-8 data marks the file, not the first field.
+  if (encoding == Encoding::Utf8 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
   // A comma after the first NUL is never found, as with Position. The line is
   // cut there once and each character is looked at once: asking Position for
   // every field rescanned the rest of the line for its NUL each time, which
@@ -52,7 +55,9 @@ std::string ClipboardField(std::string_view line, std::int32_t column, Encoding 
 void CopyFieldToClipboard(const SearchOutcome& outcome, std::int32_t column) {
   if (column == 0) return;
   const std::string text = ClipboardText(outcome.lastMatch, column, outcome.lastMatchEncoding);
-  if (!platform::SetClipboardText(text)) FailClipboard();
+  const bool utf8 =
+      ConsoleEncoding() == Encoding::Utf8 || outcome.lastMatchEncoding == Encoding::Utf8;
+  if (!platform::SetClipboardText(text, utf8)) FailClipboard();
 }
 
 }  // namespace narvo

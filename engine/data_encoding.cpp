@@ -7,11 +7,11 @@
 
 namespace narvo {
 
-// The native mode knows only Shift-JIS. On a UTF-8 console every line before
-// the first byte >= 0x80 is ASCII, which the keywords as typed match exactly
-// as converted ones would, so the typed ones serve until the decision.
+// The native mode knows only Shift-JIS where it does not decide. Before the
+// first byte >= 0x80 every line is ASCII, which the keywords as typed match
+// exactly as converted ones would, so the typed ones serve until the decision.
 void StartData(DataState* d, const SearchSetup& setup) {
-  d->decided = !setup.consoleUtf8;
+  d->decided = !setup.consoleUtf8 && !setup.decideNative;
   d->encoding = setup.consoleUtf8 ? Encoding::Utf8 : Encoding::ShiftJis;
   d->matcher = MakeMatcher(setup.terms, setup.excludeMode, d->encoding);
 }
@@ -19,18 +19,20 @@ void StartData(DataState* d, const SearchSetup& setup) {
 namespace {
 
 // The decision on the line that holds the first byte >= 0x80, once it has ended.
-Encoding DecidedEncoding(const DataState& d) {
-  return d.byteOrderMark || IsCompleteUtf8(d.check) ? Encoding::Utf8 : Encoding::ShiftJis;
+Encoding DecidedEncoding(const DataState& d, const SearchSetup& setup) {
+  return d.byteOrderMark || TakesUtf8(d.check, !setup.consoleUtf8) ? Encoding::Utf8
+                                                                   : Encoding::ShiftJis;
 }
 
 }  // namespace
 
+// UTF-8 data in the native mode folds the letters its Shift-JIS data folds.
 void Decide(DataState* d, const SearchSetup& setup, Encoding encoding) {
   d->decided = true;
   d->pending = d->checking = false;
   d->encoding = encoding;
-  d->matcher =
-      MakeMatcher(KeywordsForData(setup.terms, true, d->encoding), setup.excludeMode, d->encoding);
+  d->matcher = MakeMatcher(KeywordsForData(setup.terms, setup.consoleUtf8, d->encoding),
+                           setup.excludeMode, d->encoding, !setup.consoleUtf8);
 }
 
 void NoteHighByte(DataState* data, const ReadBuffer& b, std::size_t from) {
@@ -79,7 +81,7 @@ bool DecideOnHeldLine(DataState* data, const SearchSetup& setup, const ReadBuffe
   d.byteOrderMark = b.total == b.held && d.pendingAt == 0 && lineEnd - bytes >= 3 &&
                     std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0;
   d.checking = !ended;
-  if (ended) Decide(&d, setup, DecidedEncoding(d));
+  if (ended) Decide(&d, setup, DecidedEncoding(d, setup));
   return ended;
 }
 
@@ -97,7 +99,7 @@ bool CheckSkippedBytes(DataState* data, const SearchSetup& setup, std::string_vi
   }
   if (!d.checking) return false;
   CheckUtf8(&d.check, rest);
-  if (ended) Decide(&d, setup, DecidedEncoding(d));
+  if (ended) Decide(&d, setup, DecidedEncoding(d, setup));
   return ended;
 }
 

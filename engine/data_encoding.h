@@ -1,7 +1,8 @@
-// The data encoding of an input on a UTF-8 console, decided as the searcher
-// reads: on the whole line that holds the first byte >= 0x80 (up to its LF,
-// the end mark that ends the input, or the end of the data), however the
-// reads split it. The native mode knows only Shift-JIS.
+// The data encoding of an input on a UTF-8 console, or in the native mode where
+// it decides, decided as the searcher reads: on the whole line that holds the
+// first byte >= 0x80 (up to its LF, the end mark that ends the input, or the
+// end of the data), however the reads split it. Elsewhere the native mode
+// knows only Shift-JIS.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +29,7 @@ struct DataState {
   Utf8Check check;
 };
 
-// Starts an input: decided in the native mode, open on a UTF-8 console.
+// Starts an input: decided where the native mode does not decide, else open.
 void StartData(DataState* data, const SearchSetup& setup);
 
 // Takes encoding for the input's data and prepares the keywords for it.

@@ -74,13 +74,17 @@ const FoldIndex& ShiftJisFoldIndex() {
 // an occurrence: the bytes of each character that lower-cases to the
 // keyword's character (for a lead byte ending the keyword, the lead of any
 // such pair, or the lead byte alone at the end of a line).
-std::vector<ByteSet> PossibleBytes(std::string_view lower, Encoding encoding) {
+std::vector<ByteSet> PossibleBytes(std::string_view lower, const Matcher& matcher) {
+  const Encoding encoding = matcher.encoding;
   std::vector<ByteSet> possible(lower.size());
   if (encoding == Encoding::Utf8) {
+    // Each capital of the native mode's letters has its small letter's length.
+    const std::string upper = matcher.cp932Letters ? UpperCp932Letters(lower) : std::string(lower);
     for (std::size_t i = 0; i < lower.size(); ++i) {
       const auto c = static_cast<unsigned char>(lower[i]);
       if (c < 'A' || c > 'Z') possible[i].set(c);
       if (c >= 'a' && c <= 'z') possible[i].set(c - 0x20);
+      possible[i].set(static_cast<unsigned char>(upper[i]));
     }
     return possible;
   }
@@ -102,21 +106,23 @@ std::vector<ByteSet> PossibleBytes(std::string_view lower, Encoding encoding) {
 
 }  // namespace
 
-Matcher MakeMatcher(const std::vector<std::string>& terms, bool excludeMode, Encoding encoding) {
+Matcher MakeMatcher(const std::vector<std::string>& terms, bool excludeMode, Encoding encoding,
+                    bool cp932Letters) {
   Matcher m;
   m.excludeMode = excludeMode;
   m.encoding = encoding;
+  m.cp932Letters = cp932Letters && encoding == Encoding::Utf8;
   // Keywords equal once lower-cased find the same lines: each is searched once.
   std::unordered_set<std::string> seen;
   for (const std::string& t : terms) {
-    std::string lower = LowerCase(t, encoding);
+    std::string lower = LowerCase(t, encoding, m.cp932Letters);
     if (seen.insert(lower).second) m.lowerTerms.push_back(std::move(lower));
   }
   return m;
 }
 
 bool LineSelected(const Matcher& matcher, std::string_view line) {
-  const std::string lower = LowerCase(line, matcher.encoding);
+  const std::string lower = LowerCase(line, matcher.encoding, matcher.cp932Letters);
   for (const std::string& term : matcher.lowerTerms) {
     const bool found = Position(term, lower, matcher.encoding) != 0;
     // Include mode stops at the first keyword missing, exclude mode at the first found.
@@ -215,13 +221,15 @@ KeywordSet MakeKeywordSet(const Matcher& matcher, bool loose, const ScanKernels*
   set.kernels = kernels;
   for (int c = 0; c < 256; ++c)
     set.leadByte[c] = IsLeadByte(static_cast<unsigned char>(c));
-  set.exact = !loose && (matcher.encoding == Encoding::Utf8 || FoldsAsciiOnly());
+  const bool utf8Exact =
+      !matcher.cp932Letters || std::ranges::none_of(matcher.lowerTerms, FoldsOnlyAsCp932Letters);
+  set.exact = !loose && (matcher.encoding == Encoding::Utf8 ? utf8Exact : FoldsAsciiOnly());
   for (const std::string& term : matcher.lowerTerms) {
     Needle n = MakeNeedle(term, matcher.encoding);
     const std::string_view before = std::string_view(term).substr(0, term.find('\0'));
     // Empty, or holding a byte no line has, it is never found on either path.
     if (!set.exact && !before.empty() && before.find_first_of("\r\n\x1a") == before.npos) {
-      n = MakeLooseNeedle(PossibleBytes(before, matcher.encoding), matcher.encoding);
+      n = MakeLooseNeedle(PossibleBytes(before, matcher), matcher.encoding);
     }
     set.needles.push_back(n);
     if (!set.needles.back().never) set.findable.push_back(set.needles.back());

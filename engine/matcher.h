@@ -21,10 +21,13 @@ struct Matcher {
   std::vector<std::string> lowerTerms;  // keywords lower-cased in the data's encoding
   bool excludeMode = false;
   Encoding encoding = Encoding::ShiftJis;
+  // UTF-8 data that folds the capitals the native mode folds in CP932 (see LowerCase).
+  bool cp932Letters = false;
 };
 
 // A matcher for terms (as typed, in the data's encoding).
-Matcher MakeMatcher(const std::vector<std::string>& terms, bool excludeMode, Encoding encoding);
+Matcher MakeMatcher(const std::vector<std::string>& terms, bool excludeMode, Encoding encoding,
+                    bool cp932Letters = false);
 
 // True when line is selected: every keyword found (include) or none found (exclude).
 // Keywords are found case-insensitively for ASCII, on character boundaries, before any NUL.
@@ -50,8 +53,9 @@ struct KeywordSet {
 
 // The keyword set for matcher's keywords, scanned with kernels. loose makes a
 // set that is not exact even where lower-casing folds ASCII letters only, as it
-// must be where it folds more (Windows folds full-width and Greek letters); the
-// tests run both.
+// must be where it folds more (Windows folds full-width and Greek letters, and
+// so does UTF-8 data with cp932Letters where a keyword holds such a letter);
+// the tests run both.
 KeywordSet MakeKeywordSet(const Matcher& matcher, bool loose = false,
                           const ScanKernels* kernels = &WidestKernels());
 

@@ -53,8 +53,9 @@ SearchOutcome RunSearch();
 std::string ProgramBaseName();
 
 // The first existing default data file, or empty: program-named .csv/.txt in
-// the current folder, then beside the program, then KEN_ALL.CSV beside it; then
-// the same three names in each of the platform's data folders.
+// the current folder, then beside the program, then KEN_ALL.CSV and
+// utf_ken_all.csv beside it; then the same four names in each of the
+// platform's data folders.
 std::string DefaultTargetFile();
 
 // Writes the short, long or minimal help screen for kind in edition's form and exits with status 0.

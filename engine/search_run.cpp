@@ -45,18 +45,20 @@ std::string DefaultTargetFile() {
   const std::string program = Param(0);
   const std::string here = WithTrailingSeparator(platform::CurrentDirectory());
   const std::string name = FileName(program);
+  // Japan Post's UTF-8 file comes after its Shift-JIS one wherever that is
+  // looked for, so only a search that found nothing can change.
   const std::string candidates[] = {
       here + ChangeExtension(name, ".csv"),   here + ChangeExtension(name, ".txt"),
       ChangeExtension(program, ".csv"),       ChangeExtension(program, ".txt"),
-      DirectoryPart(program) + "KEN_ALL.CSV",
+      DirectoryPart(program) + "KEN_ALL.CSV", DirectoryPart(program) + "utf_ken_all.csv",
   };
   for (const std::string& candidate : candidates) {
     if (platform::FileExists(candidate, nullptr)) return candidate;
   }
-  // An installed program's folder is no place for data; these come only after the five.
+  // An installed program's folder is no place for data; these come only after the others.
   for (const std::string& folder : platform::DataFolders(program)) {
     for (const std::string& file : {ChangeExtension(name, ".csv"), ChangeExtension(name, ".txt"),
-                                    std::string("KEN_ALL.CSV")}) {
+                                    std::string("KEN_ALL.CSV"), std::string("utf_ken_all.csv")}) {
       if (platform::FileExists(folder + file, nullptr)) return folder + file;
     }
   }

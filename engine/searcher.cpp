@@ -51,6 +51,12 @@ void PrepareKeywords(Search* s) {
   s->printer.toUtf8 = WrittenInUtf8(*s->setup, s->data);
 }
 
+// After the data encoding is decided: the printer holds nothing then.
+void TakeDecision(Search* s) {
+  PrepareKeywords(s);
+  if (s->setup->dataDecided) s->setup->dataDecided(s->data.encoding);
+}
+
 void Select(Search* s, const char* begin, const char* end, bool bareLf) {
   if (begin == end) return;
   PrintLines(&s->printer, begin, end, bareLf);
@@ -217,7 +223,7 @@ bool SkipRest(Search* s, ReadBuffer* b, std::size_t from, bool dataEnded) {
   const char* const restEnd = r.stop == nullptr ? held : r.endsInput ? r.stop : r.stop - 1;
   const std::string_view rest(bytes + from, restEnd - (bytes + from));
   const bool ended = r.stop != nullptr || dataEnded;
-  if (CheckSkippedBytes(&s->data, *s->setup, rest, ended)) PrepareKeywords(s);
+  if (CheckSkippedBytes(&s->data, *s->setup, rest, ended)) TakeDecision(s);
   if (!ended) {
     b->held = from;  // the rest is dropped as it comes
     return false;
@@ -274,7 +280,7 @@ SearchOutcome SearchStream(const SearchSetup& setup, const ReadFunction& read, c
     char* end = begin + b.held;
     DataState& d = s.data;
     NoteHighByte(&d, b, fresh);
-    if (DecideOnHeldLine(&d, setup, b, fresh, dataEnded)) PrepareKeywords(&s);
+    if (DecideOnHeldLine(&d, setup, b, fresh, dataEnded)) TakeDecision(&s);
     if (dataEnded) {
       // Every line with a line end has been searched: what is held is the last line.
       if (b.held > 0) SearchOneLine(&s, begin, end);
@@ -302,6 +308,18 @@ SearchOutcome SearchInput(const platform::Input& input, const SearchState& state
   setup.terms = state.terms;
   setup.excludeMode = state.excludeMode;
   setup.consoleUtf8 = ConsoleEncoding() == Encoding::Utf8;
+  setup.decideNative = !setup.consoleUtf8 && platform::DecidesNativeData();
+  // UTF-8 data in the native mode is UTF-8 text to a console: what was written
+  // before goes out as it was, and the console is set back when the input ends.
+  bool outputUtf8 = false;
+  if (setup.decideNative) {
+    setup.dataDecided = [&outputUtf8](Encoding encoding) {
+      if (encoding != Encoding::Utf8) return;
+      FlushOutput();
+      platform::SetOutputUtf8(true);
+      outputUtf8 = true;
+    };
+  }
   setup.keepLastMatch = state.edition == Edition::Clipboard;
   // On a stream, selected lines go out before a read that may wait, as they
   // are found (a read that fills what it asked for has more behind it); a
@@ -316,8 +334,13 @@ SearchOutcome SearchInput(const platform::Input& input, const SearchState& state
       return n;
     };
   }
-  return SearchStream(setup, read, nullptr,
-                      [](std::span<const std::string_view> pieces) { WritePieces(pieces); });
+  SearchOutcome outcome = SearchStream(
+      setup, read, nullptr, [](std::span<const std::string_view> pieces) { WritePieces(pieces); });
+  if (outputUtf8) {
+    FlushOutput();
+    platform::SetOutputUtf8(false);
+  }
+  return outcome;
 }
 
 }  // namespace narvo

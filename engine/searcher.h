@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,13 @@ namespace narvo {
 struct SearchSetup {
   std::vector<std::string> terms;  // keywords as typed, in the console's encoding
   bool excludeMode = false;
-  bool consoleUtf8 = false;          // decide each input's data encoding; write lines in UTF-8
+  bool consoleUtf8 = false;  // decide each input's data encoding; write lines in UTF-8
+  // The native mode (consoleUtf8 false) decides each input's data encoding too,
+  // where its keywords are known to be CP932; lines are written unchanged.
+  bool decideNative = false;
+  // Told each decided input's data encoding, before any line after the
+  // decision is written (the lines before it are ASCII).
+  std::function<void(Encoding)> dataDecided;
   std::size_t bufferSize = 1 << 18;  // usual read buffer; starts smaller, grows for long lines
   bool keepLastMatch = true;         // give the last line written in the outcome
   // Lines longer than this are searched on their own, without the LF bits of

@@ -74,10 +74,12 @@ void CheckUtf8(Utf8Check* check, std::string_view piece) {
       check->need = 1;
     } else if (c >= 0xE0 && c <= 0xEF) {
       check->need = 2;
+      check->longSequence = true;
       if (c == 0xE0) check->low = 0xA0;
       if (c == 0xED) check->high = 0x9F;
     } else if (c >= 0xF0 && c <= 0xF4) {
       check->need = 3;
+      check->longSequence = true;
       if (c == 0xF0) check->low = 0x90;
       if (c == 0xF4) check->high = 0x8F;
     } else {
@@ -88,6 +90,10 @@ void CheckUtf8(Utf8Check* check, std::string_view piece) {
 
 bool IsCompleteUtf8(const Utf8Check& check) {
   return !check.bad && check.need == 0;
+}
+
+bool TakesUtf8(const Utf8Check& check, bool strict) {
+  return IsCompleteUtf8(check) && (check.longSequence || !strict);
 }
 
 bool KeywordToCp932(std::string_view keyword, std::string* converted) {
@@ -119,13 +125,34 @@ bool KeywordToCp932(std::string_view keyword, std::string* converted) {
   return true;
 }
 
+bool KeywordFromCp932(std::string_view keyword, std::string* converted) {
+  converted->clear();
+  const auto* p = reinterpret_cast<const unsigned char*>(keyword.data());
+  const auto* const end = p + keyword.size();
+  while (p < end) {
+    std::uint32_t entry = end - p >= 2 ? cp932::kPairs[cp932::kRowOfLead[p[0]] * 256 + p[1]] : 0;
+    std::size_t used = 2;
+    if (entry == 0) {
+      entry = cp932::kSingle[*p];
+      used = 1;
+      // A byte that does not decode stands for itself.
+      if (*p >= 0x80 && entry >> 24 == 1) return false;
+    }
+    for (std::uint32_t k = 0; k < entry >> 24; ++k)
+      converted->push_back(static_cast<char>(entry >> (8 * k)));
+    p += used;
+  }
+  return true;
+}
+
 std::vector<std::string> KeywordsForData(const std::vector<std::string>& typed, bool consoleUtf8,
                                          Encoding dataEncoding) {
-  if (!consoleUtf8 || dataEncoding == Encoding::Utf8) return typed;
+  if (consoleUtf8 == (dataEncoding == Encoding::Utf8)) return typed;
   std::vector<std::string> keywords;
   for (const std::string& t : typed) {
     std::string converted;
-    keywords.push_back(KeywordToCp932(t, &converted) ? converted : std::string());
+    const bool held = consoleUtf8 ? KeywordToCp932(t, &converted) : KeywordFromCp932(t, &converted);
+    keywords.push_back(held ? converted : std::string());
   }
   return keywords;
 }

@@ -1,6 +1,7 @@
-// The data encoding of an input on a UTF-8 console, and the conversions that
-// follow from it: keywords typed in UTF-8 become CP932 for Shift-JIS data, and
-// selected Shift-JIS lines become UTF-8 as they are written.
+// The data encoding of an input, and the conversions that follow from it: on a
+// UTF-8 console keywords typed in UTF-8 become CP932 for Shift-JIS data, and
+// selected Shift-JIS lines become UTF-8 as they are written; in the native mode
+// where it decides, keywords in CP932 become UTF-8 for UTF-8 data.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +26,7 @@ struct Utf8Check {
   unsigned char need = 0;                 // continuation bytes still due
   unsigned char low = 0x80, high = 0xBF;  // the range of the next one
   bool bad = false;
+  bool longSequence = false;  // a sequence of three or four bytes has begun
 };
 
 // Goes on checking with piece.
@@ -33,14 +35,26 @@ void CheckUtf8(Utf8Check* check, std::string_view piece);
 // True when everything checked is valid UTF-8 with no sequence cut short.
 bool IsCompleteUtf8(const Utf8Check& check);
 
+// True when the checked line with an input's first byte >= 0x80 makes its data
+// UTF-8: valid UTF-8, and where strict, holding a character of three bytes or
+// more. The native mode is strict: a line of half-width katakana alone (C2-DF
+// before A1-BF) can be valid UTF-8 by chance, Japanese text in UTF-8 hardly
+// ever lacks kana or kanji, and so no Shift-JIS file it always read changes.
+bool TakesUtf8(const Utf8Check& check, bool strict);
+
 // keyword (UTF-8, as typed) in CP932; false when it is no UTF-8 or CP932
 // lacks one of its characters (¥ and ‾ count as lacking: iconv would write
 // them as a backslash and a tilde).
 bool KeywordToCp932(std::string_view keyword, std::string* converted);
 
+// keyword (CP932) in UTF-8; false when a byte of it does not decode.
+bool KeywordFromCp932(std::string_view keyword, std::string* converted);
+
 // The keywords as they are searched for in data of dataEncoding: unchanged,
 // except on a UTF-8 console in Shift-JIS data, where each is converted and one
-// CP932 cannot hold becomes empty (an empty keyword is never found).
+// CP932 cannot hold becomes empty (an empty keyword is never found), and in the
+// native mode in UTF-8 data, where each is converted and one that is no CP932
+// text becomes empty.
 std::vector<std::string> KeywordsForData(const std::vector<std::string>& typed, bool consoleUtf8,
                                          Encoding dataEncoding);
 

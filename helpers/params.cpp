@@ -12,7 +12,7 @@ bool IsSeparatorByte(unsigned char c) {
 
 }  // namespace
 
-std::vector<std::string> SplitCommandLine(std::string_view line) {
+std::vector<std::string> SplitCommandLine(std::string_view line, Encoding encoding) {
   line = line.substr(0, line.find('\0'));
   std::vector<std::string> parameters;
   std::size_t p = 0;
@@ -37,7 +37,7 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
         ++p;
         continue;
       }
-      const std::size_t n = CharLength(line, p, Encoding::ShiftJis);
+      const std::size_t n = CharLength(line, p, encoding);
       parameter.append(line.substr(p, n));
       p += n;
     }

@@ -7,12 +7,15 @@
 #include <string_view>
 #include <vector>
 
+#include "helpers/text.h"
+
 namespace narvo {
 
 // The parameters of a command line after the program name: controls and spaces
 // separate, double quotes group and are dropped, a stray "" before a parameter
-// is skipped, double-byte characters are stepped over whole, and counting stops
-// at the first empty parameter.
-std::vector<std::string> SplitCommandLine(std::string_view commandLine);
+// is skipped, characters of encoding are stepped over whole (a Shift-JIS trail
+// byte may be a quote), and counting stops at the first empty parameter.
+std::vector<std::string> SplitCommandLine(std::string_view commandLine,
+                                          Encoding encoding = Encoding::ShiftJis);
 
 }  // namespace narvo

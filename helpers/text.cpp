@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "helpers/encoding.h"
 #include "platform/platform.h"
 
 namespace narvo {
@@ -66,16 +67,80 @@ std::size_t CharLength(std::string_view text, std::size_t i, Encoding encoding) 
   return n;
 }
 
-std::string LowerCase(std::string_view text, Encoding encoding) {
+namespace {
+
+// The capitals CharLowerBuffA folds in CP932 beyond ASCII, asked of it under
+// wine for every character (each also exists under other CP932 codes, which it
+// folds to the one code of its small letter: in UTF-8 one character).
+struct CaseRange {
+  char32_t first, last;  // capitals
+  char32_t offset;       // capital + offset: its small letter
+};
+constexpr CaseRange kCp932Capitals[] = {
+    {0x0391, 0x03A1, 0x20},  // Greek Α-Ρ
+    {0x03A3, 0x03A9, 0x20},  // Σ-Ω (CP932 has no final sigma)
+    {0x0401, 0x0401, 0x50},  // Cyrillic Ё
+    {0x0410, 0x042F, 0x20},  // А-Я
+    {0x2160, 0x2169, 0x10},  // Roman numerals Ⅰ-Ⅹ
+    {0xFF21, 0xFF3A, 0x20},  // full-width Ａ-Ｚ
+};
+
+// Replaces, in UTF-8 text, each well-formed sequence of a capital (toLower) or
+// of its small letter (else) by the other; both have the same length.
+void MapCp932Letters(std::string* text, bool toLower) {
+  std::string& s = *text;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    // The lead bytes of every such letter: CE CF (Greek), D0 D1 (Cyrillic), E2, EF.
+    if (c != 0xCE && c != 0xCF && c != 0xD0 && c != 0xD1 && c != 0xE2 && c != 0xEF) continue;
+    const std::size_t length = c < 0xE0 ? 2 : 3;
+    if (s.size() - i < length) break;
+    char32_t code = c & (length == 2 ? 0x1F : 0x0F);
+    bool whole = true;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto t = static_cast<unsigned char>(s[i + k]);
+      whole = whole && IsUtf8Continuation(t);
+      code = code << 6 | (t & 0x3F);
+    }
+    if (!whole) continue;
+    for (const CaseRange& r : kCp932Capitals) {
+      const char32_t shift = toLower ? 0 : r.offset;
+      if (code < r.first + shift || code > r.last + shift) continue;
+      code = toLower ? code + r.offset : code - r.offset;
+      for (std::size_t k = length - 1; k > 0; --k, code >>= 6)
+        s[i + k] = static_cast<char>(0x80 | (code & 0x3F));
+      s[i] = static_cast<char>((length == 2 ? 0xC0 : 0xE0) | code);
+      break;
+    }
+    i += length - 1;
+  }
+}
+
+}  // namespace
+
+std::string LowerCase(std::string_view text, Encoding encoding, bool cp932Letters) {
   std::string lower(text);
   if (encoding == Encoding::Utf8) {
     // ASCII bytes never occur inside a UTF-8 sequence, so each one is a character.
     for (char& c : lower)
       c = AsciiLower(c);
+    if (cp932Letters) MapCp932Letters(&lower, true);
   } else {
     platform::LowerCase(lower.data(), lower.size());
   }
   return lower;
+}
+
+std::string UpperCp932Letters(std::string_view text) {
+  std::string upper(text);
+  MapCp932Letters(&upper, false);
+  return upper;
+}
+
+bool FoldsOnlyAsCp932Letters(std::string_view lowerKeyword) {
+  Utf8Check check;
+  CheckUtf8(&check, lowerKeyword);
+  return !IsCompleteUtf8(check) || UpperCp932Letters(lowerKeyword) != lowerKeyword;
 }
 
 std::vector<std::size_t> Borders(std::string_view needle) {

@@ -102,7 +102,22 @@ inline bool IsUtf8Continuation(unsigned char c) {
 }
 
 // Lower-cases text with the platform mapping, whole characters at a time.
-std::string LowerCase(std::string_view text, Encoding encoding);
+// UTF-8 folds ASCII letters, and with cp932Letters also the capitals
+// lower-casing folds in CP932 on Windows (CharLowerBuffA): full-width Latin,
+// Greek, Cyrillic and Roman numerals, each to a small letter of its length.
+std::string LowerCase(std::string_view text, Encoding encoding, bool cp932Letters = false);
+
+// UTF-8 text with each small letter that one of those capitals folds to
+// replaced by the capital; the same length.
+std::string UpperCp932Letters(std::string_view text);
+
+// True when a keyword (lower-cased with those letters) is found only in lines
+// lower-cased so: it holds a small letter one of the capitals folds to, or is
+// no UTF-8. Any other occurs in a lower-cased line where it occurs with ASCII
+// letters folded: a capital and its small letter have one length (the same
+// bytes start characters), and a whole capital inside an occurrence would be
+// one in the keyword, one cut by the occurrence's end a keyword cut short.
+bool FoldsOnlyAsCp932Letters(std::string_view lowerKeyword);
 
 // 1-based byte position of the first occurrence of needle in haystack that
 // starts on a character boundary (Shift-JIS: counted from the start; UTF-8: any

@@ -232,8 +232,9 @@ void OpenAddress(const std::string& address) {
 
 }  // namespace
 
-bool SetClipboardText(std::string_view text) {
-  // Every reader of the Windows text format stops at the first NUL; so does this clipboard.
+bool SetClipboardText(std::string_view text, bool) {
+  // The helpers take the console's encoding, whichever it is. Every reader of
+  // the Windows text format stops at the first NUL; so does this clipboard.
   text = text.substr(0, text.find('\0'));
 #if defined(__APPLE__)
   return RunClipboardHelper({"pbcopy"}, text);

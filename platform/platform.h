@@ -3,8 +3,8 @@
 // Everything that touches the system goes through here; engine/ and helpers/
 // contain no #ifdef. CMake compiles exactly one implementation:
 // platform_posix.cpp (Linux, macOS) or platform_win32.cpp (Windows).
-// Strings are byte strings in the console's encoding (the ANSI code page on
-// Windows; see ConsoleIsUtf8 for POSIX).
+// Strings are byte strings in the console's encoding: Shift-JIS in the native
+// mode, UTF-8 where ConsoleIsUtf8 says so.
 #pragma once
 
 #include <cstddef>
@@ -38,11 +38,13 @@ char PathSeparator();
 // True for a byte that ends a directory part: '\\' and ':' on Windows, '/' elsewhere.
 bool IsNameDelimiter(unsigned char c);
 
-// True when c starts a double-byte character in the ANSI code page (Shift-JIS).
+// True when c starts a double-byte character of Shift-JIS: the ANSI code
+// page's lead bytes in the native mode on Windows, CP932's elsewhere.
 bool IsLeadByte(unsigned char c);
 
-// Lower-cases the bytes in place with the code page's mapping. Never changes a
-// byte of a double-byte character by itself.
+// Lower-cases Shift-JIS bytes in place: the ANSI code page's mapping in the
+// native mode on Windows, ASCII letters elsewhere. Never changes a byte of a
+// double-byte character by itself.
 void LowerCase(char* text, std::size_t size);
 
 // The locale's case-insensitive equality of two short strings (switch lookup).
@@ -81,8 +83,9 @@ bool OpenInput(const std::string& path, Input* input, IoError* error);
 // Standard input as an Input.
 Input StandardInput();
 
-// Reads up to size bytes. Returns the count, 0 at the end of the data (a broken
-// pipe included) or -1 with *error filled.
+// Reads up to size bytes (from a Windows console in UTF-8 mode: what was
+// typed, in UTF-8; Ctrl-Z at the start of a line ends it). Returns the count, 0 at the end of the
+// data (a broken pipe included) or -1 with *error filled.
 std::ptrdiff_t ReadInput(const Input& input, char* buffer, std::size_t size, IoError* error);
 
 // True when a read of input may wait for a writer (a pipe, a terminal, a
@@ -94,7 +97,9 @@ void CloseInput(Input* input);
 
 enum class Stream { Output, Error };
 
-// Writes all bytes to standard output or error; false with *error filled on failure.
+// Writes all bytes to standard output or error; false with *error filled on
+// failure. A Windows console shows UTF-8 text as characters (WriteConsoleW), a
+// sequence cut short kept for the next write; files and pipes get the bytes.
 bool WriteAll(Stream stream, const char* data, std::size_t size, IoError* error);
 
 // Writes the pieces in order, as few system calls as the system allows (POSIX
@@ -105,16 +110,29 @@ bool WriteAllPieces(Stream stream, std::span<const std::string_view> pieces, IoE
 // system reports a failure only then (POSIX). Nothing to do on Windows.
 bool CloseOutput(IoError* error);
 
-// True when the console speaks UTF-8 (POSIX with a UTF-8 locale codeset); false
-// means the native mode, where every text is Shift-JIS bytes as on Windows.
+// True when the console speaks UTF-8: POSIX with a UTF-8 locale codeset;
+// Windows unless the ANSI code page is 932 and the console, if any, shows code
+// page 932. False means the native mode, where every text is Shift-JIS bytes.
 bool ConsoleIsUtf8();
 
-// Converts a failure report to the error console's encoding (OEM code page on Windows).
+// True when the native mode knows its keywords are CP932 and so decides each
+// input's data encoding (Windows, where the system converts what was typed);
+// false where it cannot know (POSIX's C locale).
+bool DecidesNativeData();
+
+// The bytes written to standard output from now on are UTF-8 text (a console
+// shows them with WriteConsoleW); false: the console's own code page. Nothing
+// to do on POSIX.
+void SetOutputUtf8(bool utf8);
+
+// Converts a failure report to the error console's encoding (the OEM code page
+// in the native mode on Windows).
 std::string ToReportEncoding(std::string_view text);
 
-// Puts text on the system clipboard, replacing what it held. False when the
-// clipboard cannot be opened.
-bool SetClipboardText(std::string_view text);
+// Puts text (up to its first NUL) on the system clipboard, replacing what it
+// held; utf8 tells that it is UTF-8, else Shift-JIS bytes of the native mode.
+// False when the clipboard cannot be opened.
+bool SetClipboardText(std::string_view text, bool utf8);
 
 // Hands a web address to the user's browser; never waits, ignores failures.
 void OpenWebPage(const std::string& address);

@@ -388,6 +388,12 @@ bool ConsoleIsUtf8() {
   return consoleUtf8;
 }
 
+bool DecidesNativeData() {
+  return false;
+}
+
+void SetOutputUtf8(bool) {}
+
 std::string ToReportEncoding(std::string_view text) {
   return std::string(text);
 }

@@ -1,6 +1,8 @@
-// The platform interface on Windows: the ANSI code page, the console's own
-// handles and the user32 clipboard. Everything here is the reference the POSIX
-// implementation imitates.
+// The platform interface on Windows: the console's own handles and the user32
+// clipboard. The native mode (code page 932) works in the ANSI code page, and
+// is the reference the POSIX implementation imitates; the UTF-8 mode keeps its
+// texts in UTF-8, asks the system's wide functions, and uses the rules of the
+// POSIX build for Shift-JIS data.
 #include <windows.h>
 // windows.h first: these rely on its types.
 #include <objbase.h>
@@ -13,14 +15,12 @@
 #include <string>
 
 #include "helpers/params.h"
+#include "platform/console_win32.h"
 #include "platform/platform.h"
 
 namespace platform {
 
 namespace {
-
-// ReadFile and WriteFile take a DWORD count; larger requests go in pieces.
-constexpr std::size_t kMaxTransfer = 1u << 30;
 
 IoError ErrorFromCode(DWORD code) {
   IoError error;
@@ -47,6 +47,46 @@ IoError ErrorFromCode(DWORD code) {
 
 IoError LastError() {
   return ErrorFromCode(GetLastError());
+}
+
+// Decided once, by Init; the unit tests, which do not call it, see the native mode.
+bool utf8Mode = false;
+
+// Text in the console's encoding as the wide functions take it.
+std::wstring ToWide(const std::string& text) {
+  if (utf8Mode) return win32::Widen(text);
+  const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  if (size <= 0) return std::wstring();
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), size);
+  wide.resize(static_cast<std::size_t>(size - 1));
+  return wide;
+}
+
+// Asks fill (a GetCurrentDirectory-like call: the length written, or the room
+// needed when more than room) until the answer fits.
+template <typename Char, typename Fill>
+std::basic_string<Char> AskGrowing(Fill fill) {
+  std::basic_string<Char> text(MAX_PATH, Char());
+  for (;;) {
+    const DWORD n = fill(text.data(), static_cast<DWORD>(text.size()));
+    if (n == 0) return {};
+    if (n < text.size()) {
+      text.resize(n);
+      return text;
+    }
+    text.resize(std::max<std::size_t>(n, text.size() * 2));
+  }
+}
+
+bool AsciiEqualIgnoringCase(std::string_view a, std::string_view b) {
+  const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [&fold](char x, char y) { return fold(x) == fold(y); });
+}
+
+bool IsCp932LeadByte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
 HANDLE HandleOf(const Input& input) {
@@ -110,40 +150,53 @@ HWND CreateClipboardOwner() {
 
 }  // namespace
 
-void Init(int, char**) {}
+namespace win32 {
+
+IoError LastIoError() {
+  return LastError();
+}
+
+bool Utf8Mode() {
+  return utf8Mode;
+}
+
+}  // namespace win32
+
+void Init(int, char**) {
+  // GetConsoleOutputCP is 0 without a console; `chcp 65001` sets it to 65001.
+  utf8Mode = !win32::IsNativeMode(GetACP(), GetConsoleOutputCP());
+}
 
 std::string ProgramPath() {
-  std::string path(MAX_PATH, '\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return std::string();
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);  // truncated: ask again with room to spare
+  // GetModuleFileName fills the whole room when the path is longer: ask again with more.
+  if (utf8Mode) {
+    return win32::Narrow(AskGrowing<wchar_t>([](wchar_t* room, DWORD size) {
+      const DWORD n = GetModuleFileNameW(nullptr, room, size);
+      return n < size ? n : size + 1;
+    }));
   }
+  return AskGrowing<char>([](char* room, DWORD size) {
+    const DWORD n = GetModuleFileNameA(nullptr, room, size);
+    return n < size ? n : size + 1;
+  });
 }
 
 std::vector<std::string> Parameters() {
   // The C runtime's argv follows other quoting rules (backslashes escape
   // quotes there); the program splits the raw command line itself.
+  if (utf8Mode) {
+    return narvo::SplitCommandLine(win32::Narrow(GetCommandLineW()), narvo::Encoding::Utf8);
+  }
   return narvo::SplitCommandLine(GetCommandLineA());
 }
 
 std::string CurrentDirectory() {
-  for (;;) {
-    const DWORD needed = GetCurrentDirectoryA(0, nullptr);
-    if (needed == 0) return std::string();
-    std::string dir(needed, '\0');
-    const DWORD n = GetCurrentDirectoryA(needed, dir.data());
-    if (n == 0) return std::string();
-    if (n < needed) {
-      dir.resize(n);
-      return dir;
-    }
-    // The directory changed between the two calls and grew; ask again.
+  // Asked again when the directory changed between two calls and grew.
+  if (utf8Mode) {
+    return win32::Narrow(AskGrowing<wchar_t>(
+        [](wchar_t* room, DWORD size) { return GetCurrentDirectoryW(size, room); }));
   }
+  return AskGrowing<char>([](char* room, DWORD size) { return GetCurrentDirectoryA(size, room); });
 }
 
 std::string_view ExecutableSuffix() {
@@ -159,10 +212,23 @@ bool IsNameDelimiter(unsigned char c) {
 }
 
 bool IsLeadByte(unsigned char c) {
+  // The ANSI code page of the UTF-8 mode has other lead bytes, or none.
+  if (utf8Mode) return IsCp932LeadByte(c);
   return IsDBCSLeadByte(c) != FALSE;
 }
 
 void LowerCase(char* text, std::size_t size) {
+  if (utf8Mode) {
+    for (std::size_t i = 0; i < size; ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      if (IsCp932LeadByte(c)) {
+        ++i;  // the trail byte belongs to the character and is never folded alone
+      } else if (c >= 'A' && c <= 'Z') {
+        text[i] = static_cast<char>(c - 'A' + 'a');
+      }
+    }
+    return;
+  }
   if (!lowerTable.singleReady) PrepareSingleBytes();
   for (std::size_t i = 0; i < size; ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
@@ -179,6 +245,7 @@ void LowerCase(char* text, std::size_t size) {
 }
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (utf8Mode) return AsciiEqualIgnoringCase(a, b);
   if (a.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) ||
       b.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
     return false;
@@ -193,13 +260,26 @@ std::vector<std::string> DataFolders(const std::string&) {
 }
 
 bool FileExists(const std::string& path, LocalTime* modified) {
-  WIN32_FIND_DATAA found;
-  const HANDLE search = FindFirstFileA(path.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
-  if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  DWORD attributes = 0;
+  FILETIME written;
+  if (utf8Mode) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(win32::Widen(path).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    attributes = found.dwFileAttributes;
+    written = found.ftLastWriteTime;
+  } else {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    attributes = found.dwFileAttributes;
+    written = found.ftLastWriteTime;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
   FILETIME local;
-  if (!FileTimeToLocalFileTime(&found.ftLastWriteTime, &local)) return false;
+  if (!FileTimeToLocalFileTime(&written, &local)) return false;
   // A DOS date covers 1980..2107; a time it cannot hold means no such file.
   // wine's FileTimeToDosDateTime lets years past 2107 wrap round to 1980, so
   // the year is checked as well.
@@ -222,8 +302,11 @@ bool FileExists(const std::string& path, LocalTime* modified) {
 
 bool OpenInput(const std::string& path, Input* input, IoError* error) {
   // Sharing with readers only: a file another program is writing stays closed to us.
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = utf8Mode
+                          ? CreateFileW(win32::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                          : CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     *error = LastError();
     return false;
@@ -240,19 +323,6 @@ Input StandardInput() {
   return input;
 }
 
-std::ptrdiff_t ReadInput(const Input& input, char* buffer, std::size_t size, IoError* error) {
-  DWORD n = 0;
-  if (ReadFile(HandleOf(input), buffer, static_cast<DWORD>(std::min(size, kMaxTransfer)), &n,
-               nullptr)) {
-    return static_cast<std::ptrdiff_t>(n);
-  }
-  const DWORD code = GetLastError();
-  // The writer of a pipe has gone: that is how piped input ends.
-  if (code == ERROR_BROKEN_PIPE) return 0;
-  *error = ErrorFromCode(code);
-  return -1;
-}
-
 bool InputMayWait(const Input& input) {
   return GetFileType(HandleOf(input)) != FILE_TYPE_DISK;
 }
@@ -263,60 +333,42 @@ void CloseInput(Input* input) {
   input->ownsHandle = false;
 }
 
-bool WriteAll(Stream stream, const char* data, std::size_t size, IoError* error) {
-  // WriteFile, not the C runtime: its text mode would turn CR LF into CR CR LF.
-  const HANDLE handle =
-      GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-  while (size > 0) {
-    DWORD n = 0;
-    if (!WriteFile(handle, data, static_cast<DWORD>(std::min(size, kMaxTransfer)), &n, nullptr)) {
-      *error = LastError();
-      return false;
-    }
-    data += n;
-    size -= n;
-  }
-  return true;
-}
-
-bool WriteAllPieces(Stream stream, std::span<const std::string_view> pieces, IoError* error) {
-  // WriteFile takes one range: the pieces are joined, as a buffered write would.
-  std::string joined;
-  for (std::string_view piece : pieces)
-    joined.append(piece);
-  return WriteAll(stream, joined.data(), joined.size(), error);
-}
-
-bool CloseOutput(IoError*) {
-  // WriteFile reports every failure as it happens; the handle ends with the process.
-  return true;
-}
-
 bool ConsoleIsUtf8() {
-  return false;
+  return utf8Mode;
+}
+
+bool DecidesNativeData() {
+  return !utf8Mode;
 }
 
 std::string ToReportEncoding(std::string_view text) {
-  if (text.empty()) return std::string();
+  if (text.empty() || utf8Mode) return std::string(text);
   std::string oem(text.size(), '\0');
   CharToOemBuffA(text.data(), oem.data(), static_cast<DWORD>(oem.size()));
   return oem;
 }
 
-bool SetClipboardText(std::string_view text) {
+bool SetClipboardText(std::string_view text, bool utf8) {
   const HWND owner = CreateClipboardOwner();
   if (!OpenClipboard(owner)) {
     if (owner) DestroyWindow(owner);
     return false;
   }
   EmptyClipboard();
-  // Every byte goes in, a NUL inside included; readers stop at the first one.
-  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, text.size() + 1)) {
+  // UTF-8 goes in as UTF-16, which every program pastes right whatever its
+  // code page. Every byte goes in, a NUL inside included; readers stop at the first one.
+  const std::wstring wide = utf8 ? win32::Widen(text) : std::wstring();
+  const std::size_t size = utf8 ? (wide.size() + 1) * sizeof(wchar_t) : text.size() + 1;
+  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size)) {
     if (void* p = GlobalLock(memory)) {
-      std::memcpy(p, text.data(), text.size());
-      static_cast<char*>(p)[text.size()] = '\0';
+      if (utf8) {
+        std::memcpy(p, wide.c_str(), size);
+      } else {
+        std::memcpy(p, text.data(), text.size());
+        static_cast<char*>(p)[text.size()] = '\0';
+      }
       GlobalUnlock(memory);
-      if (!SetClipboardData(CF_TEXT, memory)) GlobalFree(memory);
+      if (!SetClipboardData(utf8 ? CF_UNICODETEXT : CF_TEXT, memory)) GlobalFree(memory);
     } else {
       GlobalFree(memory);
     }
@@ -327,17 +379,14 @@ bool SetClipboardText(std::string_view text) {
 }
 
 void OpenWebPage(const std::string& address) {
-  const int size = MultiByteToWideChar(CP_ACP, 0, address.c_str(), -1, nullptr, 0);
-  if (size <= 0) return;
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, address.c_str(), -1, wide.data(), size);
+  const std::wstring wide = ToWide(address);
   const HRESULT com = CoInitialize(nullptr);
   HlinkNavigateString(nullptr, wide.c_str());
   if (SUCCEEDED(com)) CoUninitialize();
 }
 
 void OpenMailAddress(const std::string& address) {
-  ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ShellExecuteW(nullptr, L"open", ToWide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void ExitProcess(int status) {

@@ -68,6 +68,10 @@ TEST(ClipboardField, FindsCommasOnCharacterBoundaries) {
       {"\xE3\x81\x82,x,y", 2, Encoding::Utf8, "x"},
       {"\xE3\x81\x82,x,y", 2, Encoding::ShiftJis, "\xE3\x81\x82,x,y"},
       {"1,\"" + osakaUtf8 + "\",3", 2, Encoding::Utf8, osakaUtf8},
+      // A byte-order mark before a UTF-8 file's first line is no part of a field.
+      {"\xEF\xBB\xBF\"1\",x", 1, Encoding::Utf8, "1"},
+      {"\xEF\xBB\xBF\"1\",x", 3, Encoding::Utf8, "\"1\",x"},
+      {"\xEF\xBB\xBF\"1\",x", 1, Encoding::ShiftJis, "\xEF\xBB\xBF\"1\""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ClipboardField(c.line, c.column, c.encoding), c.expected)

@@ -57,15 +57,36 @@ TEST(DecideDataEncoding, TakesUtf8OnlyWhenTheFirstNonAsciiLineIsUtf8) {
   }
 }
 
+// The native mode's stricter rule: valid UTF-8 must also hold a character of
+// three bytes or more, which a line of half-width katakana never does.
+TEST(DecideDataEncoding, NativeModeWantsACharacterOfThreeBytesOrMore) {
+  const DecisionCase cases[] = {
+      {"\xc3\xb1\r\n\x83\x41", Encoding::ShiftJis},          // half-width ﾃｱ happen to be UTF-8
+      {"\xc3\xb1\x1a\x1a\xe3\x81\x82", Encoding::ShiftJis},  // the rest after the end
+      {"\xc3\xb1\xe3\x81\x82", Encoding::Utf8},              // ñ あ
+      {"\xf0\x9f\x98\x80", Encoding::Utf8},
+      {"\xef\xbb\xbf"
+       "\xc3\xb1",
+       Encoding::Utf8},                          // a byte-order mark decides alone
+      {"\xe3\x81\x82\xff", Encoding::ShiftJis},  // あ, then not UTF-8
+      {"\xe5\x8c\x97x", Encoding::Utf8},         // 北x: 97 78 would be one CP932 character
+      {"abc\r\n", std::nullopt},
+  };
+  for (const DecisionCase& c : cases) {
+    SCOPED_TRACE(c.data);
+    EXPECT_EQ(DecideDataEncoding(c.data, true), c.expected);
+  }
+}
+
 TEST(FirstHighByte, FindsTheFirstByteAbove127) {
   EXPECT_EQ(FirstHighByte("abc\r\n\x1a"), std::string::npos);
   EXPECT_EQ(FirstHighByte("ab\x80\x81"), 2u);
 }
 
 struct KeywordCase {
-  std::string typed;  // UTF-8
+  std::string from;
   bool converts;
-  std::string cp932;
+  std::string to;
 };
 
 TEST(KeywordToCp932, ConvertsWhatCp932HoldsAndNothingElse) {
@@ -81,21 +102,46 @@ TEST(KeywordToCp932, ConvertsWhatCp932HoldsAndNothingElse) {
       {"\xff", false, ""},                 // not UTF-8 at all
   };
   for (const KeywordCase& c : cases) {
-    SCOPED_TRACE(c.typed);
+    SCOPED_TRACE(c.from);
     std::string converted;
-    EXPECT_EQ(KeywordToCp932(c.typed, &converted), c.converts);
+    EXPECT_EQ(KeywordToCp932(c.from, &converted), c.converts);
     if (c.converts) {
-      EXPECT_EQ(converted, c.cp932);
+      EXPECT_EQ(converted, c.to);
     }
   }
 }
 
-TEST(KeywordsForData, ConvertsOnlyForShiftJisDataOnAUtf8Console) {
+// Keywords in the native mode are CP932; those that are no CP932 text are never found.
+TEST(KeywordFromCp932, ConvertsWhatDecodesAndNothingElse) {
+  const KeywordCase cases[] = {
+      {"\x91\xe5\x8d\xe3", true, "\xe5\xa4\xa7\xe9\x98\xaa"},  // 大阪
+      {"\x81\x60", true, "\xef\xbd\x9e"},                      // U+FF5E, as Windows reads it
+      {"a\\~\xb1", true, "a\\~\xef\xbd\xb1"},                  // ASCII stays; half-width ｱ
+      {"\xfa\x40\x87\x54", true, "\xe2\x85\xb0\xe2\x85\xa0"},  // ⅰ Ⅰ
+      {"\x91\xe5\x83", false, ""},                             // a lead byte cut short
+      {"\x83\x20", false, ""},                                 // a lead byte before no trail byte
+      {"\x80", false, ""},
+      {"\xa0", false, ""},
+  };
+  for (const KeywordCase& c : cases) {
+    SCOPED_TRACE(c.from);
+    std::string converted;
+    EXPECT_EQ(KeywordFromCp932(c.from, &converted), c.converts);
+    if (c.converts) {
+      EXPECT_EQ(converted, c.to);
+    }
+  }
+}
+
+TEST(KeywordsForData, ConvertsOnlyWhereTheDataIsInTheOtherEncoding) {
   const std::vector<std::string> typed = {"\xe5\xa4\xa7", "\xc2\xa5"};  // 大, ¥
   EXPECT_EQ(KeywordsForData(typed, false, Encoding::ShiftJis), typed);
   EXPECT_EQ(KeywordsForData(typed, true, Encoding::Utf8), typed);
   EXPECT_EQ(KeywordsForData(typed, true, Encoding::ShiftJis),
             (std::vector<std::string>{"\x91\xe5", ""}));
+  // The native mode's keywords (大, a lone lead byte) in UTF-8 data.
+  EXPECT_EQ(KeywordsForData({"\x91\xe5", "\x91"}, false, Encoding::Utf8),
+            (std::vector<std::string>{"\xe5\xa4\xa7", ""}));
 }
 
 TEST(ShiftJisToUtf8, KeepsBytesThatDoNotDecode) {

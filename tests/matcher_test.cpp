@@ -15,6 +15,7 @@ struct LineCase {
   std::string line;
   Encoding encoding;
   bool found;
+  bool cp932Letters = false;  // UTF-8 folds the native mode's letters too
 };
 
 // Occurrences the buffer search must find, or refuse, exactly as the
@@ -49,14 +50,29 @@ const LineCase kLineCases[] = {
     {"\x98\xaa", "\xe9\x98\xaa", Encoding::Utf8, false},  // starts on a continuation byte
     {"OAP", "\xc3\xa9oap", Encoding::Utf8, true},
     {"\xc3\xa9", "\xc3\x89", Encoding::Utf8, false},  // é and É: only ASCII folds
-    {"", "abc", Encoding::ShiftJis, false},           // an empty keyword is never found
+    // The native mode's letters in UTF-8: σ CF 83 is Σ CE A3, р D1 80 is Р D0 A0,
+    // ё D1 91 is Ё D0 81, ａ EF BD 81 is Ａ EF BC A1, ⅰ E2 85 B0 is Ⅰ E2 85 A0.
+    {"\xcf\x83", "\xce\xa3", Encoding::Utf8, false},
+    {"\xcf\x83", "x\xce\xa3", Encoding::Utf8, true, true},
+    {"\xce\xa3", "\xcf\x83", Encoding::Utf8, true, true},
+    {"\xd1\x80\xd1\x91", "\xd0\xa0\xd0\x81", Encoding::Utf8, true, true},
+    {"\xd0\x81", "\xd1\x91", Encoding::Utf8, true, true},
+    {"A\xef\xbd\x81", "a\xef\xbc\xa1", Encoding::Utf8, true, true},
+    {"\xe2\x85\xb0", "\xe2\x85\xa0", Encoding::Utf8, true, true},
+    {"\xcf\x82", "\xce\xa3", Encoding::Utf8, false, true},  // ς: CP932 folds Σ to σ only
+    {"\xc3\xa9", "\xc3\x89", Encoding::Utf8, false, true},  // É is none of them
+    {"\x83x", "\xce\xa3x", Encoding::Utf8, false, true},    // a capital's last byte
+    {"\xa3x", "\xce\xa3x", Encoding::Utf8, false, true},
+    {"x\xce", "x\xce\xa3", Encoding::Utf8, false, true},  // cut inside: the line is folded first
+    {"x", "\xe5\x8c\x97x", Encoding::Utf8, true, true},   // 北 ends in a CP932 lead byte
+    {"", "abc", Encoding::ShiftJis, false},               // an empty keyword is never found
     {"b\nc", "abc", Encoding::ShiftJis, false},
 };
 
 TEST(KeywordSet, FindsWhatTheCharacterBoundarySearchFinds) {
   for (const LineCase& c : kLineCases) {
     SCOPED_TRACE(c.keyword + " in " + c.line);
-    const Matcher matcher = MakeMatcher({c.keyword}, false, c.encoding);
+    const Matcher matcher = MakeMatcher({c.keyword}, false, c.encoding, c.cp932Letters);
     EXPECT_EQ(LineSelected(matcher, c.line), c.found);
     for (bool loose : {false, true}) {
       EXPECT_EQ(TextHoldsKeywords(MakeKeywordSet(matcher, loose), c.line), c.found);

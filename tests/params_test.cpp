@@ -43,5 +43,16 @@ TEST(SplitCommandLine, CountingStopsAtTheFirstEmptyParameter) {
   EXPECT_EQ(SplitCommandLine("\""), Params{});
 }
 
+TEST(SplitCommandLine, Utf8StepsOverItsOwnSequences) {
+  // 北 ends in 0x97, a Shift-JIS lead byte that would take the space or quote after it.
+  const SplitCase cases[] = {
+      {"narvo \xe5\x8c\x97 x", {"\xe5\x8c\x97", "x"}},
+      {"narvo \"\xe5\x8c\x97\" \"\xe5\x8c\x97 x\"", {"\xe5\x8c\x97", "\xe5\x8c\x97 x"}},
+      {"narvo \xe5\x8c", {"\xe5\x8c"}},  // a sequence cut short at the end
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(SplitCommandLine(c.line, Encoding::Utf8), c.expected) << c.line;
+}
+
 }  // namespace
 }  // namespace narvo

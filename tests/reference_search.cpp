@@ -85,7 +85,7 @@ bool ReadLine(LineReader* r, std::string* line) {
   return true;  // a last line without a line end
 }
 
-std::optional<Encoding> DecideDataEncoding(std::string_view data) {
+std::optional<Encoding> DecideDataEncoding(std::string_view data, bool strict) {
   const std::size_t high = FirstHighByte(data);
   if (high == std::string_view::npos) return std::nullopt;
   // Where the line reader ends the input: an end mark where a line begins, or
@@ -110,7 +110,7 @@ std::optional<Encoding> DecideDataEncoding(std::string_view data) {
   const std::size_t lineEnd = std::min(data.find('\n', high), inputEnd);
   Utf8Check check;
   CheckUtf8(&check, data.substr(high, lineEnd - high));
-  return IsCompleteUtf8(check) ? Encoding::Utf8 : Encoding::ShiftJis;
+  return TakesUtf8(check, strict) ? Encoding::Utf8 : Encoding::ShiftJis;
 }
 
 SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& read,
@@ -125,8 +125,8 @@ SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& r
   }
   DataState d;
   StartData(&d, setup);
-  if (setup.consoleUtf8) {
-    if (const std::optional<Encoding> decided = DecideDataEncoding(data)) {
+  if (setup.consoleUtf8 || setup.decideNative) {
+    if (const std::optional<Encoding> decided = DecideDataEncoding(data, !setup.consoleUtf8)) {
       Decide(&d, setup, *decided);
     }
   }

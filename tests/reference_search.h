@@ -38,12 +38,12 @@ void InitLineReader(LineReader* reader, ReadFunction read, std::size_t bufferSiz
 bool ReadLine(LineReader* reader, std::string* line);
 
 // The data encoding of a whole input (data as read, up to the end of the data)
-// on a UTF-8 console, decided on the line that holds its first byte >= 0x80,
-// as the line reader delimits it (its LF, the end of the data, or the end mark
-// that ends the input): UTF-8 when the data starts with a byte-order mark or
-// that line is valid UTF-8, Shift-JIS otherwise; none when the input ends
-// before any such byte. The searcher decides the same as it reads.
-std::optional<Encoding> DecideDataEncoding(std::string_view data);
+// where it is decided, on the line that holds its first byte >= 0x80, as the
+// line reader delimits it (its LF, the end of the data, or the end mark that
+// ends the input): UTF-8 when the data starts with a byte-order mark or that
+// line TakesUtf8, Shift-JIS otherwise; none when the input ends before any such
+// byte. The searcher decides the same as it reads.
+std::optional<Encoding> DecideDataEncoding(std::string_view data, bool strict = false);
 
 // The same result as SearchStream, line by line, the straightforward way.
 SearchOutcome SearchStreamByLine(const SearchSetup& setup, const ReadFunction& read,

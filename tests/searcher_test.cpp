@@ -38,6 +38,7 @@ const std::vector<std::string> kPieces = {
     "\x95\x5c",                          // 表: trail byte backslash
     "\x83\x40", "\x8c\x46", "\x8c\x66", "\x91\xe5", "\x8d\xe3", "\x8c\xa7", "\x83\x8c", "\xe0\x40",
     "\x82\x60", "\x82\x81",  // Ａ ａ: Windows lower-cases the one to the other
+    "\x83\xb0", "\x83\xd0", "\x84\x51", "\x84\x82",  // Σ σ Р р: in UTF-8 the lead byte changes
     "\x87\x54", "\xfa\x40",  // Ⅰ ⅰ: there even the lead byte changes
     "\x81\x81", "\x83", "\x8c", "\xe0",  // lone lead bytes
     "\xb1", "\xde",                    // half-width kana
@@ -114,8 +115,14 @@ Round RandomRound(Random& random) {
   Round r;
   r.data = RandomData(random);
   r.setup.consoleUtf8 = Pick(random, 3) == 0;
+  r.setup.decideNative = !r.setup.consoleUtf8 && Pick(random, 2) == 0;
+  // The native mode decides between a Shift-JIS file and its UTF-8 copy.
+  const bool utf8Copy = r.setup.decideNative && Pick(random, 2) == 0;
+  const std::string shiftJis = r.data;
+  if (utf8Copy) r.data = ShiftJisToUtf8(r.data);
   // A byte-order mark decides alone, also where reads cut it up.
-  if (r.setup.consoleUtf8 && Pick(random, 4) == 0) r.data.insert(0, "\xef\xbb\xbf");
+  const bool deciding = r.setup.consoleUtf8 || r.setup.decideNative;
+  if (deciding && Pick(random, 4) == 0) r.data.insert(0, "\xef\xbb\xbf");
   r.setup.excludeMode = Pick(random, 3) == 0;
   r.setup.bufferSize = kBufferSizes[Pick(random, std::size(kBufferSizes))];
   // Lines longer than longLine are searched alone and regions cut into pieces:
@@ -124,7 +131,8 @@ Round RandomRound(Random& random) {
   // Now and then many keywords, which exclude mode looks for all at once.
   const std::size_t keywords = Pick(random, 8) == 0 ? 8 + Pick(random, 8) : 1 + Pick(random, 3);
   for (std::size_t n = keywords; n > 0; --n) {
-    std::string keyword = RandomKeyword(random, r.data);
+    // Typed in the native mode, a keyword is CP932.
+    std::string keyword = RandomKeyword(random, utf8Copy ? shiftJis : r.data);
     // Typed on a UTF-8 console, a keyword taken from Shift-JIS data is UTF-8.
     const std::string typed = ShiftJisToUtf8(keyword);
     std::string back;
@@ -179,7 +187,8 @@ bool Agree(unsigned seed) {
     SCOPED_TRACE("seed " + std::to_string(seed) + " level " +
                  std::to_string(static_cast<int>(level)) + (run > widest ? " loose" : "") +
                  (r.setup.excludeMode ? " exclude" : " include") +
-                 (r.setup.consoleUtf8 ? " utf8-console" : "") + " buffer " +
+                 (r.setup.consoleUtf8 ? " utf8-console" : "") +
+                 (r.setup.decideNative ? " native-decides" : "") + " buffer " +
                  std::to_string(r.setup.bufferSize) + " long line " +
                  std::to_string(r.setup.longLine) + keywords + "\ndata: " + Hex(r.data));
     EXPECT_EQ(Hex(fast), Hex(straight));
@@ -207,6 +216,69 @@ TEST(SearchStream, ManyKeywordsExcludeWhatEachExcludes) {
   EXPECT_EQ(fast,
             "keep\r\n\x83\x61\r\n\x95\x41"
             "1\r\n");
+}
+
+// Where the native mode decides, keywords (CP932) find in a UTF-8 copy of
+// Shift-JIS data, with or without a byte-order mark, what they find in the
+// data as Windows reads it; lines are written unchanged.
+TEST(SearchStream, NativeModeFindsInAUtf8CopyWhatItFindsInShiftJis) {
+  struct Case {
+    std::string data;  // Shift-JIS, lines ended by CR LF
+    std::vector<std::string> terms;
+    std::string selected;
+    bool letters = false;  // Shift-JIS selects so only where it folds more than ASCII
+  } cases[] = {
+      // 大阪 北区 on postal lines.
+      {"1,\x91\xe5\x8d\xe3,\x96\x6b\x8b\xe6\r\n2,\x91\xe5\x8d\xe3\r\n",
+       {"\x91\xe5\x8d\xe3", "\x96\x6b\x8b\xe6"},
+       "1,\x91\xe5\x8d\xe3,\x96\x6b\x8b\xe6\r\n"},
+      // 北 (E5 8C 97 in UTF-8) before x: in Shift-JIS its 6B is no k, in
+      // UTF-8 its 97 is no lead byte.
+      {"\x96\x6bx\r\nk\r\n", {"X"}, "\x96\x6bx\r\n"},
+      {"\x96\x6bx\r\nk\r\n", {"k"}, "k\r\n"},
+      // The native mode's letters: Σ σ, Ё ё, Ａ ａ, Ⅰ (two codes) ⅰ alike. A
+      // line of two-byte UTF-8 alone (Greek, Cyrillic) would not decide.
+      {"\x96\x6b\r\n\x83\xb0\r\n\x83\xd0\r\nS\r\n", {"\x83\xd0"}, "\x83\xb0\r\n\x83\xd0\r\n", true},
+      {"\x96\x6b\x84\x76\r\n\x84\x46\r\n", {"\x84\x46"}, "\x96\x6b\x84\x76\r\n\x84\x46\r\n", true},
+      {"\x82\x60\x82\x81\r\n\x82\x81\r\n", {"\x82\x81\x82\x60"}, "\x82\x60\x82\x81\r\n", true},
+      {"\x87\x54\r\n\xfa\x4a\r\n\xfa\x40\r\n",
+       {"\xfa\x40"},
+       "\x87\x54\r\n\xfa\x4a\r\n\xfa\x40\r\n",
+       true},
+      // Half-width katakana alone stay Shift-JIS, though ﾃｱ (C3 B1) is UTF-8 by chance.
+      {"\xc3\xb1\r\n\x83\x41\r\n", {"\x83\x41"}, "\x83\x41\r\n"},
+  };
+  const std::string bom = "\xef\xbb\xbf";
+  const bool foldsLetters = LowerCase("\x83\xb0", Encoding::ShiftJis) == "\x83\xd0";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Hex(c.data));
+    const bool firstSelected =
+        c.selected.substr(0, c.data.find('\n')) == c.data.substr(0, c.data.find('\n'));
+    const std::string copy = ShiftJisToUtf8(c.data);
+    const std::string copySelected = ShiftJisToUtf8(c.selected);
+    const struct {
+      std::string data, selected;
+      Encoding encoding;
+    } forms[] = {
+        {c.data, c.selected, Encoding::ShiftJis},
+        {copy, copySelected, Encoding::Utf8},
+        {bom + copy, (firstSelected ? bom : "") + copySelected, Encoding::Utf8},
+    };
+    for (const auto& form : forms) {
+      if (form.encoding == Encoding::ShiftJis && c.letters && !foldsLetters) continue;
+      SearchSetup setup;
+      setup.decideNative = true;
+      setup.terms = c.terms;
+      std::vector<Encoding> decided;
+      setup.dataDecided = [&decided](Encoding e) { decided.push_back(e); };
+      std::string written;
+      const SearchOutcome outcome = SearchStream(setup, ChunkedReader(form.data, 3),
+                                                 [&](std::string_view b) { written += b; });
+      EXPECT_EQ(Hex(written), Hex(form.selected));
+      EXPECT_EQ(outcome.lastMatchEncoding, form.encoding);
+      EXPECT_EQ(decided, std::vector<Encoding>{form.encoding});
+    }
+  }
 }
 
 TEST(SearchStream, WritesWhatTheLineByLineSearchWrites) {

@@ -23,6 +23,7 @@ import unittest
 
 import harness
 from harness import CONFIG, Case, crlf_lines, fixture, native_path, sjis, windows
+from test_code_pages import UTF8_MANIFEST
 
 SAMPLE = fixture("ken_sample.csv")
 ZIP_LINE = '1,"ab","1234567","cd"'
@@ -240,23 +241,35 @@ class Fields(ClipboardCase):
                 self.assertEqual(r.status, 0)
                 self.assertClipboardKept()
 
-    @unittest.skipIf(windows(), "the UTF-8 console is a POSIX mode")
     def test_utf8_console_gets_utf8_text(self):
         # あ is E3 81 82 in UTF-8; cut by the Shift-JIS rules its 0x82 would
-        # swallow the comma after it.
+        # swallow the comma after it. On Windows the UTF-8 mode copies UTF-16
+        # text, which X gets right in any code page (as CF_TEXT, code page 1252
+        # would turn each byte into a character of its own).
         cases = [
             (SAMPLE, "/C7", "5300001", "大阪府"),
             (fixture("ken_sample_utf8.csv"), "/C7", "5300001", "大阪府"),
             ("あ,x,y\r\n".encode("utf-8"), "/C2", "y", "x"),
             ("x,あ,y\r\n".encode("cp932"), "/C2", "y", "あ"),
+            ("\ufeff27127,大阪\r\n".encode("utf-8"), "/C1", "27127", "27127"),  # no byte-order mark
         ]
-        for data, column, keyword, expected in cases:
-            with self.subTest(column=column, expected=expected, data=data[:20]):
-                set_clipboard(b"previous")
-                path = self.write("data.csv", data)
-                r = self.zanpo(column, "/F" + path, keyword, env={"LC_ALL": "ja_JP.UTF-8"})
-                self.assertEqual(r.status, 0, r.err)
-                self.assertClipboard(expected.encode("utf-8"))
+        consoles = {"UTF-8 locale": ({"LC_ALL": "ja_JP.UTF-8"}, False)}
+        if windows():
+            # Code page 932 copies UTF-16 from UTF-8 data, its own bytes from Shift-JIS data.
+            consoles = {"932": ({}, False),
+                        "1252": ({"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}, False),
+                        "65001": ({}, True)}  # an application manifest sets the code page
+        for console, (env, manifest) in consoles.items():
+            if manifest:
+                with open(self.program + ".manifest", "w") as f:
+                    f.write(UTF8_MANIFEST)
+            for data, column, keyword, expected in cases:
+                with self.subTest(console=console, column=column, data=data[:20]):
+                    set_clipboard(b"previous")
+                    path = native_path(self.write("data.csv", data))
+                    r = self.zanpo(column, "/F" + path, keyword, env=env)
+                    self.assertEqual(r.status, 0, r.err)
+                    self.assertClipboard(expected.encode("utf-8"))
 
 
 @unittest.skipIf(windows(), "the Windows build uses the Win32 clipboard, not helper programs")

@@ -1,5 +1,6 @@
-"""The default data file: program-named files here and beside the program, then KEN_ALL.CSV;
-on POSIX then the user's data folder and the installation's share/narvo/."""
+"""The default data file: program-named files here and beside the program, then KEN_ALL.CSV and
+Japan Post's UTF-8 utf_ken_all.csv; on POSIX then the user's data folder and the installation's
+share/narvo/."""
 
 import time
 
@@ -31,7 +32,10 @@ class DefaultFile(Case):
             (["bin/narvo.csv", "bin/narvo.txt", "bin/KEN_ALL.CSV"], "bin/narvo.csv"),
             (["bin/narvo.txt", "bin/KEN_ALL.CSV"], "bin/narvo.txt"),
             (["bin/KEN_ALL.CSV", "work/KEN_ALL.CSV"], "bin/KEN_ALL.CSV"),
+            (["bin/KEN_ALL.CSV", "bin/utf_ken_all.csv"], "bin/KEN_ALL.CSV"),
+            (["bin/utf_ken_all.csv", "work/KEN_ALL.CSV"], "bin/utf_ken_all.csv"),
             (["work/KEN_ALL.CSV"], None),  # never looked for in the current folder
+            (["work/utf_ken_all.csv"], None),
             (["work/zanpo.csv", "bin/zanpo.csv"], None),  # the other edition's names
             ([], None),
         ]
@@ -84,6 +88,12 @@ class DefaultFile(Case):
             ([user + "KEN_ALL.CSV", "share/narvo/narvo.csv"], "bin", {}, user + "KEN_ALL.CSV"),
             (["share/narvo/narvo.txt", "share/narvo/KEN_ALL.CSV"], "bin", {}, "share/narvo/narvo.txt"),
             (["share/narvo/KEN_ALL.CSV"], "bin", {}, "share/narvo/KEN_ALL.CSV"),
+            # Japan Post's UTF-8 file right after KEN_ALL.CSV, in each folder.
+            ([user + "utf_ken_all.csv", "share/narvo/KEN_ALL.CSV"], "bin", {},
+             user + "utf_ken_all.csv"),
+            ([user + "KEN_ALL.CSV", user + "utf_ken_all.csv"], "bin", {}, user + "KEN_ALL.CSV"),
+            (["bin/utf_ken_all.csv", user + "narvo.csv"], "bin", {}, "bin/utf_ken_all.csv"),
+            (["share/narvo/utf_ken_all.csv"], "bin", {}, "share/narvo/utf_ken_all.csv"),
             ([user + "zanpo.csv", "share/narvo/zanpo.txt", "share/zanpo/KEN_ALL.CSV"], "bin", {},
              None),
             # Only a program in a folder named bin has an installation folder.
@@ -112,7 +122,7 @@ class DefaultFile(Case):
             with self.subTest(files=files, folder=folder, env=env):
                 self.setUp()
                 if windows():
-                    chosen = chosen if chosen == "bin/KEN_ALL.CSV" else None
+                    chosen = chosen if chosen and chosen.startswith("bin/") else None
                     env = {k: v for k, v in env.items() if k != "HOME"}  # wine needs it
                 env = {k: v.replace("<dir>", self.dir) if v else v for k, v in env.items()}
                 r = self.search(files, folder=folder, env=env)

@@ -1,5 +1,6 @@
 // ClipboardField against the field split written out plainly: the commas that
-// stand as characters before the first NUL cut the line into fields.
+// stand as characters before the first NUL cut the line (a UTF-8 one without
+// its byte-order mark) into fields.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +18,8 @@ bool Lead(unsigned char c) {
 }
 
 std::string Reference(std::string_view line, std::int32_t column, narvo::Encoding encoding) {
+  if (encoding == narvo::Encoding::Utf8 && line.substr(0, 3) == "\xEF\xBB\xBF")
+    line = line.substr(3);
   const std::string_view searched = line.substr(0, line.find('\0'));
   std::vector<std::size_t> commas;
   for (std::size_t i = 0; i < searched.size(); ++i) {

@@ -1,7 +1,8 @@
 // The UTF-8 / CP932 decision against a decoder written from the definition of
 // UTF-8 (code point arithmetic, not byte ranges): data is UTF-8 when it starts
 // with a byte-order mark or every sequence of the line holding its first byte
-// >= 0x80 decodes to a scalar value in its shortest form. The check piece by
+// >= 0x80 decodes to a scalar value in its shortest form (in the native mode,
+// one of them of three bytes or more). The check piece by
 // piece must say what it says on the whole.
 #include <cstddef>
 #include <cstdint>
@@ -42,11 +43,13 @@ bool Decodes(std::string_view s) {
   return cp >= kLeast[n] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
 }
 
-bool ReferenceIsUtf8(std::string_view text) {
+// *long3: set when a character of three bytes or more decodes.
+bool ReferenceIsUtf8(std::string_view text, bool* long3 = nullptr) {
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t length = SequenceLength(static_cast<unsigned char>(text[i]));
     if (length == 0 || i + length > text.size()) return false;
     if (!Decodes(text.substr(i, length))) return false;
+    if (long3 != nullptr && length >= 3) *long3 = true;
     i += length;
   }
   return true;
@@ -77,7 +80,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const std::size_t lineStart = text.rfind('\n', high) + 1;
   const std::string_view line = text.substr(lineStart, text.find('\n', high) - lineStart);
-  const bool utf8 = text.substr(0, 3) == "\xEF\xBB\xBF" || ReferenceIsUtf8(line);
-  if (decided != (utf8 ? narvo::Encoding::Utf8 : narvo::Encoding::ShiftJis)) std::abort();
+  const bool bom = text.substr(0, 3) == "\xEF\xBB\xBF";
+  bool long3 = false;
+  const bool valid = ReferenceIsUtf8(line, &long3);
+  const auto encoding = [](bool utf8) {
+    return utf8 ? narvo::Encoding::Utf8 : narvo::Encoding::ShiftJis;
+  };
+  if (decided != encoding(bom || valid)) std::abort();
+  // The native mode's rule also wants a character of three bytes or more.
+  if (narvo::DecideDataEncoding(text, true) != encoding(bom || (valid && long3))) std::abort();
   return 0;
 }

@@ -4,8 +4,9 @@
 // short reads.
 //
 // Input: byte 0 flags (bit 0 exclude, bit 1 UTF-8 console, bits 2-7 the
-// long-line limit when not 0), byte 1 the buffer size, bytes 2-3 the read-size seed, then up to
-// four keywords each ended by LF, an empty one (a lone LF) ending the list; the rest is the data.
+// long-line limit when not 0), byte 1 the buffer size (bit 7: the native mode
+// decides), bytes 2-3 the read-size seed, then up to four keywords each ended
+// by LF, an empty one (a lone LF) ending the list; the rest is the data.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -44,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   // Small limits send lines down the long-line path and cut regions into pieces.
   if (bytes[0] >> 2 != 0) setup.longLine = bytes[0] >> 2;
   static const std::size_t kBufferSizes[] = {1, 2, 3, 5, 8, 13, 64, 100, 4096, 1 << 18};
-  setup.bufferSize = kBufferSizes[bytes[1] % std::size(kBufferSizes)];
+  setup.bufferSize = kBufferSizes[(bytes[1] & 0x7F) % std::size(kBufferSizes)];
+  setup.decideNative = !setup.consoleUtf8 && (bytes[1] & 0x80) != 0;
   const std::uint32_t seed = 0x9E3779B9u ^ (static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3]);
   std::string_view rest(reinterpret_cast<const char*>(bytes + 4), size - 4);
   while (setup.terms.size() < 4) {
