@@ -1,8 +1,9 @@
 // read_floor: the least a search of a file can cost. Reads FILE in 256 KiB blocks
 // into one buffer and looks through each block with memchr for a byte the data
 // does not hold (0x01), as a search for a rare keyword must at least. Writes
-// nothing; exits 0, or 2 when FILE cannot be read. bench/run.sh times it as the
-// read floor beside the copy floor (`cat file`).
+// nothing; exits 0, or 2 when FILE cannot be read. bench/run.sh builds it static,
+// as narvo is, and times it as the read floor beside the copy floor
+// (bench/copy_floor.cpp).
 //
 //   read_floor FILE
 
