@@ -12,7 +12,15 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <vector>
+
+namespace {
+
+// Page-aligned: on the AMD EPYC (Zen 3) development machine, the kernel's copy of the file's
+// pages runs about five times slower into a buffer that starts 1 to 31 bytes past the page's
+// own offset (488 MB read into a 256 KiB std::vector, 16 bytes past a page: 220 against 45 ms).
+alignas(4096) char block[256 * 1024];
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -24,16 +32,15 @@ int main(int argc, char** argv) {
     std::perror(argv[1]);
     return 2;
   }
-  std::vector<char> block(256 * 1024);
   for (;;) {
-    const ssize_t n = read(fd, block.data(), block.size());
+    const ssize_t n = read(fd, block, sizeof block);
     if (n < 0) {
       std::perror(argv[1]);
       return 2;
     }
     if (n == 0) break;
     for (ssize_t done = 0; done < n;) {
-      const ssize_t w = write(STDOUT_FILENO, block.data() + done, static_cast<size_t>(n - done));
+      const ssize_t w = write(STDOUT_FILENO, block + done, static_cast<size_t>(n - done));
       if (w < 0 && errno == EINTR) continue;
       if (w <= 0) {
         std::perror("copy_floor: write");
