@@ -208,8 +208,8 @@ command_for() {
 
 # one_run TOOL QUERY FILE keep|drop: times one run of TOOL (see bench/spawn_timer.cpp) and adds
 # its wall time in microseconds to times[TOOL] (and sets last_us, and last_cpu to its CPU time).
-# The output is deleted at once unless kept: outputs of hundreds of MB left in the page cache
-# would make the kernel write them back during later runs.
+# The output is deleted at once unless kept for the check (the floors' never are): outputs of
+# hundreds of MB left in the page cache would make the kernel write them back during later runs.
 one_run() {
   local res rc
   command_for "$1" "$2" "$3"
@@ -226,7 +226,7 @@ one_run() {
     die "$1 failed (status $rc) on query ${label[$2]}, file $3"
   fi
   times[$1]+="$last_us "
-  [[ $4 == keep ]] || rm -f "$out/$1.out"
+  [[ $4 == keep && $1 != *Floor* && $1 != cat ]] || rm -f "$out/$1.out"
 }
 
 # round R QUERY FILE keep|drop TOOL...: each TOOL once, starting with the R-th, so that none always
@@ -400,7 +400,7 @@ declare -A cache_text=([readback]='read back from disk (dropped, then read once)
   echo "## narvo benchmark, $(date '+%Y-%m-%d %H:%M %Z'), page cache: ${cache_text[$cache]}"
   echo
   echo "- machine: $(nproc) CPUs, $(grep -m 1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(uname -sr); load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
-  echo "- now: $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')$(git -C "$root" diff --quiet HEAD -- . ':!bench' 2>/dev/null || echo ' (work tree modified)'), $narvo"
+  echo "- now: $(git -C "$root" log -1 --format=%h -- . ':!bench' 2>/dev/null || echo '?') (last commit outside bench/)$(git -C "$root" diff --quiet HEAD -- . ':!bench' 2>/dev/null || echo ', work tree modified'), $narvo"
   [[ -n $base ]] && echo "- base: $base"
   echo "- $(grep --version | sed -n 1p); $(if command -v rg > /dev/null; then rg --version | sed -n 1p; else echo 'rg absent'; fi); $(if command -v nkf > /dev/null; then nkf --version | sed -n 1p; else echo 'nkf absent'; fi); SJIS locale: ${sjis_locale:-absent}"
   echo "- files: 12 MB = KEN_ALL.CSV ($(stat -c %s "$small") bytes), large = $copies copies ($(stat -c %s "$big") bytes); median of $runs_small runs (after $warmup untimed) / $runs_big runs; output to a file"
