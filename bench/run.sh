@@ -103,7 +103,7 @@ concatenate "$small_u8" "$big_u8"
 declare -A utf8_copy=(["$small"]=$small_u8 ["$big"]=$big_u8)
 
 # settle FILE...: puts the files' pages in the page-cache state CACHE. The way a file came into
-# the cache decides the size of its pages there, which costs every reader alike (see README).
+# the cache can change what reading it costs, every reader alike (see README).
 # - readback: written back, dropped (fadvise through dd, or the whole cache where pages stay)
 #   and read in once, as the kernel's read-ahead caches any file read from disk;
 # - copied: written anew by cp, as a file just copied or unpacked;
