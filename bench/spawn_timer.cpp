@@ -10,17 +10,20 @@
 // stage writes its stderr to ERRFILE (opened the same way) and inherits stdin (the first stage) and
 // the environment from spawn_timer. A program name without '/' is looked up in PATH.
 //
-// Printed on stdout, one line: "<microseconds> <status>".
+// Printed on stdout, one line: "<microseconds> <status> <CPU microseconds>".
 // - microseconds: CLOCK_MONOTONIC from just before the first spawn to just after the last stage
 //   is reaped. Opening the files and looking up PATH come before, so they are not counted.
 // - status: the highest status of the stages, the way a shell would show each of them: the exit
 //   status, 128 + N for a stage killed by signal N, 127 for a program not found and 126 for one
 //   that could not be run (the reason goes to ERRFILE, as a shell would write it there).
+// - CPU microseconds: the user and system time of all stages, as wait4 reports them. Other
+//   processes running beside the command lengthen its wall time far more than its CPU time.
 // spawn_timer itself exits with 0 when it printed that line, with 2 on a usage error or when it
 // can't open OUTFILE or ERRFILE (message on its own stderr).
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -196,21 +199,26 @@ int main(int argc, char** argv) {
   }
   if (in_fd >= 0) close(in_fd);  // only after a pipe2 failure
 
+  long long cpu_us = 0;
   for (Stage& stage : stages) {
     if (stage.pid < 0) continue;
     int wstatus = 0;
-    while (waitpid(stage.pid, &wstatus, 0) < 0) {
+    struct rusage usage {};
+    while (wait4(stage.pid, &wstatus, 0, &usage) < 0) {
       if (errno != EINTR) {
         wstatus = 255 << 8;
         break;
       }
     }
     status = std::max(status, shell_status(wstatus));
+    for (const timeval& t : {usage.ru_utime, usage.ru_stime}) {
+      cpu_us += static_cast<long long>(t.tv_sec) * 1000000LL + t.tv_usec;
+    }
   }
   clock_gettime(CLOCK_MONOTONIC, &t1);
 
   const long long us = (static_cast<long long>(t1.tv_sec) - t0.tv_sec) * 1000000LL +
                        (t1.tv_nsec - t0.tv_nsec) / 1000;
-  std::printf("%lld %d\n", us, status);
+  std::printf("%lld %d %lld\n", us, status, cpu_us);
   return std::fflush(stdout) == 0 ? 0 : 2;
 }
