@@ -64,11 +64,16 @@ with tempfile.TemporaryDirectory() as scratch:
 
 
 def left_out(path):
-    """Line numbers inside the parts of a level this processor cannot run."""
+    """Line numbers inside the parts of a level this processor cannot run, and
+    lines of a lone brace: at -O0 gcc counts on a function's closing brace the
+    code that destroys its locals when an exception passes (and the return
+    after a call that never returns), which no statement of the line holds."""
     out, depth, inside = set(), 0, False
     with open(path, encoding="utf-8") as f:
         for number, text in enumerate(f, 1):
             directive = text.strip()
+            if directive in ("{", "}", "};"):
+                out.add(number)
             if inside:
                 out.add(number)
                 if directive.startswith("#if"):

@@ -150,6 +150,7 @@ class Utf8Console(Case):
             ({"LC_ALL": "xx_YY.EUC-JP", "LANG": "C.UTF-8"}, False),
             ({"LANG": "xx_YY.EUC-JP"}, False),
             ({"LANG": "xx_YY", "LC_MESSAGES": "UTF-8"}, False),
+            ({}, False),  # nothing set: the POSIX locale
         ]
         message = "指定した対象ファイルが見つかりません\r\n"
         program = self.install()
