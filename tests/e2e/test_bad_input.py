@@ -324,17 +324,14 @@ class BadInput(Case):
     def test_non_blocking_pipes_are_waited_for(self):
         # A parent may hand over pipes left non-blocking: a full output pipe or
         # an empty input pipe is something to wait for, not an I/O error (11).
-        # Several pipes full; fed at once, or in pieces that narvo writes out as
-        # they come, each through the buffer.
-        lines = b"".join(b"%07d,line\r\n" % n for n in range(40000))
+        lines = b"".join(b"%07d,line\r\n" % n for n in range(40000))  # several pipes full
 
-        def feed(fd, piece):
-            with os.fdopen(fd, "wb", buffering=0) as f:
-                for i in range(0, len(lines), piece):
-                    f.write(lines[i:i + piece])
+        def feed(fd):
+            with os.fdopen(fd, "wb") as f:
+                f.write(lines)
 
-        for via, piece in (("output", len(lines)), ("output", 1200), ("input", len(lines))):
-            with self.subTest(via=via, piece=piece):
+        for via in ("output", "input"):
+            with self.subTest(via=via):
                 out_read, out_write = os.pipe()
                 in_read, in_write = os.pipe()
                 os.set_blocking(out_write if via == "output" else in_read, False)
@@ -346,7 +343,7 @@ class BadInput(Case):
                     os.close(in_read)
                     # The input arrives late and the output is read late.
                     time.sleep(0.3)
-                    writer = threading.Thread(target=feed, args=(in_write, piece))
+                    writer = threading.Thread(target=feed, args=(in_write,))
                     writer.start()
                     time.sleep(0.3)
                     with os.fdopen(out_read, "rb") as out:
@@ -355,6 +352,29 @@ class BadInput(Case):
                     status = p.wait(timeout=60)
                     err.seek(0)
                     self.assertEqual((got == lines, err.read(), status), (True, b"", 0))
+        with self.subTest("output pipe full before the run"):
+            # Then even the few lines the run keeps until its end wait for room.
+            out_read, out_write = os.pipe()
+            os.set_blocking(out_write, False)
+            filler = b""
+            while True:
+                try:
+                    filler += b"f" * os.write(out_write, b"f" * 4096)
+                except BlockingIOError:
+                    break
+            path = self.write("few.txt", lines[:1400])
+            with open(self.path("err"), "w+b") as err:
+                p = subprocess.Popen(emulated([self.program, "/F" + path, "line"]),
+                                     stdout=out_write, stderr=err,
+                                     env=dict(os.environ, LC_ALL="C"))
+                os.close(out_write)
+                time.sleep(0.3)
+                with os.fdopen(out_read, "rb") as out:
+                    got = out.read()
+                status = p.wait(timeout=60)
+                err.seek(0)
+                self.assertEqual((got == filler + lines[:1400], err.read(), status),
+                                 (True, b"", 0))
 
     # --- parameters -----------------------------------------------------------
     @posix_only

@@ -89,6 +89,11 @@ def sanitized(program):
         return b"__asan_init" in f.read()
 
 
+def instrumented(program):
+    with open(program, "rb") as f:
+        return b"__gcov_merge_add" in f.read()
+
+
 class WriteFailures(Case):
     """A write that fails anywhere in the output (a file size limit with SIGXFSZ
     ignored, so the write gets EFBIG) ends in the failure report with status 1,
@@ -132,9 +137,12 @@ class WriteFailures(Case):
     def sweep(self, keyword, env, encode, limits_of):
         full, err, status = self.run_limited(keyword, env)
         self.assertEqual((err, status), (b"", 0))
+        # A program built for coverage writes its counts at exit, under the
+        # same limit: none of its files is near 64 KiB.
+        least = 1 << 16 if instrumented(self.program) else 0
         report = re.compile(rb"^InOutError .*\r\n" + re.escape(encode("I/O エラー (")) + rb"\d+"
                             + re.escape(encode(").")) + rb"\r\n\r\n\Z", re.S)
-        for limit in limits_of(len(full)):
+        for limit in [n for n in limits_of(len(full)) if n >= least]:
             with self.subTest(limit=limit, of=len(full)):
                 out, err, status = self.run_limited(keyword, env, limit)
                 self.assertEqual(out, full[:limit])
