@@ -154,12 +154,12 @@ class WriteFailures(Case):
 
     @staticmethod
     def limits(size):
-        """Limits spread over an output of size bytes: at its start, at the
-        output buffer's size, at line ends and inside lines, every seventh of
-        it, at and just below its end, and the ulimit -f values (KiB) that
-        once crashed a dense search of the mixed lines."""
-        spread = {0, 1, 53, 54, 16383, 16384, 65539, size - 1, size}
-        spread |= {size * k // 7 for k in range(1, 7)}
+        """Limits spread over an output of size bytes: at its start, inside a
+        line, at the output buffer's size, every fifth of it, at and just
+        below its end, and the ulimit -f values (KiB) that once crashed a
+        dense search of the mixed lines."""
+        spread = {0, 1, 53, 16384, 65539, size - 1, size}
+        spread |= {size * k // 5 for k in range(1, 5)}
         spread |= {kib * 1024 for kib in (2300, 3200, 3300, 3400) if kib * 1024 < size}
         return sorted(spread)
 
