@@ -5,6 +5,7 @@ import re
 import resource
 import signal
 import subprocess
+import threading
 import time
 import unittest
 
@@ -38,10 +39,24 @@ class FailureReport(Case):
 
     @unittest.skipIf(windows(), "POSIX devices")
     def test_write_failure_on_a_full_device(self):
-        path = self.write("d.txt", b"x\r\n")
-        with open("/dev/full", "wb") as full:
-            r = self.narvo("/F" + path, "x", stdout=full)
-        self.assertReport(r, "narvo", "I/O エラー (28).")
+        cases = [
+            ("line through the buffer", b"x\r\n", ["x"], True),
+            ("line longer than the buffer", b"x" * (1 << 20) + b"\r\n", ["x"], True),
+            ("many lines", b"x\r\n" * (1 << 20), ["x"], True),
+            ("nothing to write", b"y\r\n", ["x"], False),
+            ("message", b"y\r\n", [], True),
+            ("help screen", None, ["/?"], True),
+        ]
+        for name, data, args, failing in cases:
+            with self.subTest(name):
+                if data is not None:
+                    args = ["/F" + self.write("d.txt", data)] + args
+                with open("/dev/full", "wb") as full:
+                    r = self.narvo(*args, stdout=full)
+                if failing:
+                    self.assertReport(r, "narvo", "I/O エラー (28).")
+                else:
+                    self.assertEqual((r.status, r.err), (0, b""))
 
     @unittest.skipIf(windows(), "POSIX devices")
     def test_read_failure(self):
@@ -66,6 +81,63 @@ class FailureReport(Case):
                 err = p.stderr.read()
                 self.assertEqual(p.wait(), -13)  # SIGPIPE, like any other filter
                 self.assertEqual(err, b"")
+
+    @unittest.skipIf(windows(), "POSIX pipes")
+    def test_non_blocking_pipes_are_waited_for(self):
+        # A parent may hand over pipes left non-blocking: a full output pipe or
+        # an empty input pipe is something to wait for, not an I/O error (11).
+        program = self.install()
+        lines = b"".join(b"%07d,line\r\n" % n for n in range(40000))  # several pipes full
+
+        def feed(fd):
+            with os.fdopen(fd, "wb") as f:
+                f.write(lines)
+
+        for via in ("output", "input"):
+            with self.subTest(via=via):
+                out_read, out_write = os.pipe()
+                in_read, in_write = os.pipe()
+                os.set_blocking(out_write if via == "output" else in_read, False)
+                with open(self.path("err"), "w+b") as err:
+                    p = subprocess.Popen(emulated([program, "/S", "line"]), stdin=in_read,
+                                         stdout=out_write, stderr=err,
+                                         env=dict(os.environ, LC_ALL="C"))
+                    os.close(out_write)
+                    os.close(in_read)
+                    # The input arrives late and the output is read late.
+                    time.sleep(0.3)
+                    writer = threading.Thread(target=feed, args=(in_write,))
+                    writer.start()
+                    time.sleep(0.3)
+                    with os.fdopen(out_read, "rb") as out:
+                        got = out.read()
+                    writer.join()
+                    status = p.wait(timeout=60)
+                    err.seek(0)
+                    self.assertEqual((got == lines, err.read(), status), (True, b"", 0))
+        with self.subTest("output pipe full before the run"):
+            # Then even the few lines the run keeps until its end wait for room.
+            out_read, out_write = os.pipe()
+            os.set_blocking(out_write, False)
+            filler = b""
+            while True:
+                try:
+                    filler += b"f" * os.write(out_write, b"f" * 4096)
+                except BlockingIOError:
+                    break
+            path = self.write("few.txt", lines[:1400])
+            with open(self.path("err"), "w+b") as err:
+                p = subprocess.Popen(emulated([program, "/F" + path, "line"]),
+                                     stdout=out_write, stderr=err,
+                                     env=dict(os.environ, LC_ALL="C"))
+                os.close(out_write)
+                time.sleep(0.3)
+                with os.fdopen(out_read, "rb") as out:
+                    got = out.read()
+                status = p.wait(timeout=60)
+                err.seek(0)
+                self.assertEqual((got == filler + lines[:1400], err.read(), status),
+                                 (True, b"", 0))
 
     @unittest.skipIf(windows() or os.geteuid() == 0, "root reads every file")
     def test_unreadable_file(self):
