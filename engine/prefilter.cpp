@@ -14,10 +14,6 @@ const char* NextCandidate(const ScanKernels& kernels, const Needle& needle, cons
   return c == stop ? end : c;
 }
 
-const char* NextCandidate(const Needle& needle, const char* begin, const char* end) {
-  return NextCandidate(WidestKernels(), needle, begin, end);
-}
-
 const char* NextCandidateOfAny(const ScanKernels& kernels, const std::vector<Needle>& needles,
                                const char* begin, const char* end) {
   if (needles.size() == 1) return NextCandidate(kernels, needles.front(), begin, end);
@@ -42,11 +38,6 @@ const char* NextCandidateOfAny(const ScanKernels& kernels, const std::vector<Nee
   return end;
 }
 
-const char* NextCandidateOfAny(const std::vector<Needle>& needles, const char* begin,
-                               const char* end) {
-  return NextCandidateOfAny(WidestKernels(), needles, begin, end);
-}
-
 const char* LastLf(const ScanKernels& kernels, const char* begin, const char* end) {
   return kernels.lastLf(begin, end);
 }
@@ -62,10 +53,6 @@ BlockScan ScanBlock(const ScanKernels& kernels, const char* begin, const char* e
   if (lineEnds->bits.size() < words) lineEnds->bits.resize(words);
   if (begin == end) return {end, false};
   return kernels.scanBlock(begin, end, lineEnds->bits.data());
-}
-
-BlockScan ScanBlock(const char* begin, const char* end, LineEnds* lineEnds) {
-  return ScanBlock(WidestKernels(), begin, end, lineEnds);
 }
 
 }  // namespace narvo

@@ -1,8 +1,7 @@
 // Raw-byte scans over a whole read buffer: where could a keyword start, and
 // where does a block hold a byte the fast path must not handle itself. They may
 // report a candidate that is no occurrence, never miss one; the matcher decides.
-// Each scan takes the kernels of one level (engine/scan_kernels.h), or uses the
-// widest this processor runs.
+// Each scan takes the kernels of one level (engine/scan_kernels.h).
 #pragma once
 
 #include <cstdint>
@@ -18,13 +17,10 @@ namespace narvo {
 // fits before end; end when there is none.
 const char* NextCandidate(const ScanKernels& kernels, const Needle& needle, const char* begin,
                           const char* end);
-const char* NextCandidate(const Needle& needle, const char* begin, const char* end);
 
 // The same for several needles at once (none of them never): the first c where any may start.
 const char* NextCandidateOfAny(const ScanKernels& kernels, const std::vector<Needle>& needles,
                                const char* begin, const char* end);
-const char* NextCandidateOfAny(const std::vector<Needle>& needles, const char* begin,
-                               const char* end);
 
 // The last LF in [begin, end), or nullptr when there is none.
 const char* LastLf(const ScanKernels& kernels, const char* begin, const char* end);
@@ -34,6 +30,5 @@ const char* LastLf(const char* begin, const char* end);
 // reader treats specially, and notes its LFs in lineEnds.
 BlockScan ScanBlock(const ScanKernels& kernels, const char* begin, const char* end,
                     LineEnds* lineEnds);
-BlockScan ScanBlock(const char* begin, const char* end, LineEnds* lineEnds);
 
 }  // namespace narvo

@@ -28,22 +28,6 @@ bool Drain(platform::IoError* error) {
 
 }  // namespace
 
-void WriteBytes(std::string_view bytes) {
-  if (pending.capacity() < kBufferSize) pending.reserve(kBufferSize);
-  if (pending.size() + bytes.size() > kBufferSize) {
-    FlushOutput();
-    if (bytes.size() >= kBufferSize) {
-      // Long lines go straight out instead of through the buffer.
-      platform::IoError error;
-      if (!platform::WriteAll(platform::Stream::Output, bytes.data(), bytes.size(), &error)) {
-        FailIo(error);
-      }
-      return;
-    }
-  }
-  pending.append(bytes);
-}
-
 void WritePieces(std::span<const std::string_view> pieces) {
   std::size_t total = 0;
   for (std::string_view piece : pieces)
@@ -65,8 +49,8 @@ void WritePieces(std::span<const std::string_view> pieces) {
 }
 
 void WriteLine(std::string_view bytes) {
-  WriteBytes(bytes);
-  WriteBytes("\r\n");
+  const std::string_view pieces[] = {bytes, "\r\n"};
+  WritePieces(pieces);
 }
 
 void FlushOutput() {

@@ -9,9 +9,6 @@
 
 namespace narvo {
 
-// Appends bytes to standard output.
-void WriteBytes(std::string_view bytes);
-
 // Appends the pieces in order: copied into the buffer when they fit, else
 // written at once with what is buffered, in one gathered write where the
 // system has it, without copying.

@@ -66,7 +66,7 @@ std::vector<char*> ArgumentVector(std::vector<std::string>& arguments) {
 // How long a clipboard helper may take to take the text and exit. It normally
 // needs milliseconds; one that hangs on a frozen display is killed then and
 // counts as failed.
-constexpr int kHelperMilliseconds = 3000;
+constexpr int kHelperSeconds = 3;
 
 // Milliseconds left until deadline, at least 0.
 int MillisecondsLeft(const timespec& deadline) {
@@ -168,12 +168,7 @@ bool RunClipboardHelper(std::vector<std::string> arguments, std::string_view tex
 
   timespec deadline;
   clock_gettime(CLOCK_MONOTONIC, &deadline);
-  deadline.tv_sec += kHelperMilliseconds / 1000;
-  deadline.tv_nsec += static_cast<long>(kHelperMilliseconds % 1000) * 1000000;
-  if (deadline.tv_nsec >= 1000000000) {
-    deadline.tv_sec += 1;
-    deadline.tv_nsec -= 1000000000;
-  }
+  deadline.tv_sec += kHelperSeconds;
   const bool written = WriteToHelper(pipeEnds[1], text, deadline);
   close(pipeEnds[1]);
   int status = 0;

@@ -2,6 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
+#include "platform/platform.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace narvo {
 namespace {
 
@@ -16,6 +27,45 @@ TEST(IoErrorMessage, NamesTheFourKnownErrorsAndNumbersTheRest) {
             "I/O \x83G\x83\x89\x81[ (5)");  // EIO is not access denied
   EXPECT_NE(IoErrorMessage({K::AccessDenied, 13}), IoErrorMessage({K::PathNotFound, 20}));
   EXPECT_NE(IoErrorMessage({K::TooManyOpenFiles, 24}), IoErrorMessage({K::AccessDenied, 13}));
+}
+
+// The system's errors as the kinds the messages above name. The programs check
+// that a file exists before opening it, so only a file that goes away or
+// changes in between, or a full descriptor table, shows them.
+TEST(IoErrorMessage, OpenInputTellsTheKind) {
+  using K = platform::IoErrorKind;
+  const std::string file = testing::TempDir() + "narvo_open_input_test";
+  std::FILE* created = std::fopen(file.c_str(), "w");
+  ASSERT_NE(created, nullptr);
+  std::fclose(created);
+  const auto kindOf = [](const std::string& path) {
+    platform::Input input;
+    platform::IoError error;
+    if (platform::OpenInput(path, &input, &error)) {
+      platform::CloseInput(&input);
+      return K::Other;
+    }
+    EXPECT_NE(error.code, 0);
+    return error.kind;
+  };
+  EXPECT_EQ(kindOf(file + ".missing"), K::FileNotFound);
+#ifndef _WIN32
+  EXPECT_EQ(kindOf(file + "/x"), K::PathNotFound);            // a file as a folder
+  EXPECT_EQ(kindOf(std::string(300, 'n')), K::PathNotFound);  // a name no file system takes
+  if (geteuid() != 0) {
+    chmod(file.c_str(), 0);
+    EXPECT_EQ(kindOf(file), K::AccessDenied);
+  }
+  rlimit descriptors;
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &descriptors), 0);
+  rlimit none = descriptors;
+  none.rlim_cur = 0;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+  const K full = kindOf(file);
+  setrlimit(RLIMIT_NOFILE, &descriptors);
+  EXPECT_EQ(full, K::TooManyOpenFiles);
+#endif
+  std::remove(file.c_str());
 }
 
 TEST(FormatFailureReport, LaysOutTwoLinesWithAFullStop) {

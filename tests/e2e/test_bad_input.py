@@ -1,17 +1,16 @@
 """Bad input of every kind: binary data, huge and odd lines, files that change
-while they are read, devices, FIFOs, unreadable files, a full output device,
-odd parameter bytes and numbers at the edge of 32 bits. Each has a defined
+while they are read, devices, FIFOs, unreadable files, odd parameter bytes and
+numbers at the edge of 32 bits. Each has a defined
 result; none may crash, hang or write a line the input does not hold."""
 
 import hashlib
 import os
 import stat
-import subprocess
 import threading
 import time
 import unittest
 
-from harness import Case, crlf_lines, emulated, native_path, sjis, windows
+from harness import Case, crlf_lines, native_path, sjis, windows
 
 posix_only = unittest.skipIf(windows(), "POSIX files, devices and argv bytes")
 
@@ -109,10 +108,16 @@ class BadInput(Case):
             (b"\x81\xe0", False, []),  # only across a character boundary
             (b"\xfc", False, ["lone lead"]),
             (b"\x81", True, ["pairs", "lone lead"]),
+            # Eight keywords or more in exclude mode: every occurrence of 81 E0
+            # in "pairs" starts on a trail byte, so the line is decided as a
+            # whole after a few; the line after it holds 81 41 on a boundary.
+            ([b"\x81\xe0", b"\x81A"] + [b"q%d" % n for n in range(6)], True,
+             ["even", "odd", "pairs", "A on its own", "lone lead"]),
         ]
-        for keyword, exclude, selected in cases:
-            with self.subTest(keyword=keyword, exclude=exclude):
-                args = (["/V"] if exclude else []) + [keyword]
+        for keywords, exclude, selected in cases:
+            keywords = keywords if isinstance(keywords, list) else [keywords]
+            with self.subTest(keywords=keywords, exclude=exclude):
+                args = (["/V"] if exclude else []) + keywords
                 self.assertOutput(self.search(data, *args),
                                   b"".join(lines[k] + b"\r\n" for k in selected))
 
@@ -197,29 +202,45 @@ class BadInput(Case):
 
     @posix_only
     def test_a_file_that_shrinks_while_read(self):
-        for kind, lines, held in self.FILE_KINDS:
-            original = self.numbered_lines(lines)
+        # Also on a UTF-8 console, where each line is converted after it was
+        # found: what it writes comes from the bytes read before the cut.
+        def shown(data, console):
+            if console == "native":
+                return data
+            # A line cut where a read ended may end in a lead byte, written as it is.
+            try:
+                return data.decode("cp932").encode("utf-8")
+            except UnicodeDecodeError:
+                return data[:-1].decode("cp932").encode("utf-8") + data[-1:]
+
+        for kind, count, held in self.FILE_KINDS:
+            original = b"".join(b"line %07d of the file \x8c\xa7\r\n" % i for i in range(count))
             cut = len(original) * 3 // 4  # a line boundary
-            for name, size in [("far ahead of narvo", cut), ("to nothing", 0)]:
-                with self.subTest(kind=kind, cut=name):
+            for console, env, name, size in [("native", None, "far ahead of narvo", cut),
+                                             ("native", None, "to nothing", 0),
+                                             ("UTF-8", {"LC_ALL": "C.UTF-8"}, "to nothing", 0)]:
+                with self.subTest(kind=kind, console=console, cut=name):
                     path = self.write("shrink.txt", original)
-                    p = self.start("/F" + path, "/V", "zzz")
+                    p = self.start("/F" + path, "/V", "zzz", env=env)
                     first = self.read_output(p, held)
                     os.truncate(path, size)
                     out, err, status = self.finish(p)
                     out = first + out
                     self.assertEqual((status, err), (0, b""))
                     if size:
-                        self.assertEqual(out, original[:size])
+                        self.assertEqual(out, shown(original[:size], console))
                         continue
                     # Whatever was held before the cut: whole lines of the
                     # file, the last one cut where a read ended.
                     self.assertTrue(out.endswith(b"\r\n"))
-                    out = out[:-2]
-                    lines = out.split(b"\r\n")
+                    lines = out[:-2].split(b"\r\n")
                     real = original.split(b"\r\n")
-                    self.assertEqual(lines[:-1], real[:len(lines) - 1])
-                    self.assertTrue(real[len(lines) - 1].startswith(lines[-1]))
+                    whole = len(lines) - 1
+                    self.assertEqual(b"\r\n".join(lines[:whole]),
+                                     shown(b"\r\n".join(real[:whole]), console))
+                    last = real[len(lines) - 1]
+                    self.assertIn(lines[-1],
+                                  [shown(last[:n], console) for n in range(len(last) + 1)])
 
     @posix_only
     def test_fifo_fed_slowly(self):
@@ -273,63 +294,6 @@ class BadInput(Case):
                 r = self.run_program(self.program, "/F" + path, "x")
                 self.assertEqual((r.out, r.status), (b"", 1))
                 self.assertTrue(r.err.endswith(b"\r\n" + sjis(message) + b"\r\n\r\n"), r.err)
-
-    @posix_only
-    def test_full_output_device(self):
-        full_device = sjis("I/O エラー (28).")
-        cases = [
-            ("line through the buffer", b"x\r\n", ["x"], full_device, 1),
-            ("line longer than the buffer", b"x" * (1 << 20) + b"\r\n", ["x"], full_device, 1),
-            ("many lines", b"x\r\n" * (1 << 20), ["x"], full_device, 1),
-            ("nothing to write", b"y\r\n", ["x"], None, 0),
-            ("message", b"y\r\n", [], full_device, 1),
-            ("help screen", None, ["/?"], full_device, 1),
-        ]
-        for name, data, args, message, status in cases:
-            with self.subTest(name):
-                with open("/dev/full", "wb") as full:
-                    if data is None:
-                        r = self.run_program(self.program, *args, stdout=full)
-                    else:
-                        r = self.search(data, *args, stdout=full)
-                self.assertEqual(r.status, status)
-                if message:
-                    self.assertTrue(r.err.endswith(b"\r\n" + message + b"\r\n\r\n"), r.err)
-                else:
-                    self.assertEqual(r.err, b"")
-
-    @posix_only
-    def test_non_blocking_pipes_are_waited_for(self):
-        # A parent may hand over pipes left non-blocking: a full output pipe or
-        # an empty input pipe is something to wait for, not an I/O error (11).
-        lines = b"".join(b"%07d,line\r\n" % n for n in range(40000))  # several pipes full
-
-        def feed(fd):
-            with os.fdopen(fd, "wb") as f:
-                f.write(lines)
-
-        for via in ("output", "input"):
-            with self.subTest(via=via):
-                out_read, out_write = os.pipe()
-                in_read, in_write = os.pipe()
-                os.set_blocking(out_write if via == "output" else in_read, False)
-                with open(self.path("err"), "w+b") as err:
-                    p = subprocess.Popen(emulated([self.program, "/S", "line"]), stdin=in_read,
-                                         stdout=out_write, stderr=err,
-                                         env=dict(os.environ, LC_ALL="C"))
-                    os.close(out_write)
-                    os.close(in_read)
-                    # The input arrives late and the output is read late.
-                    time.sleep(0.3)
-                    writer = threading.Thread(target=feed, args=(in_write,))
-                    writer.start()
-                    time.sleep(0.3)
-                    with os.fdopen(out_read, "rb") as out:
-                        got = out.read()
-                    writer.join()
-                    status = p.wait(timeout=60)
-                    err.seek(0)
-                    self.assertEqual((got == lines, err.read(), status), (True, b"", 0))
 
     # --- parameters -----------------------------------------------------------
     @posix_only

@@ -317,16 +317,33 @@ class Helpers(ClipboardCase):
         # the text it lost makes it a failure even with status 0. The next
         # helper must still get all of it.
         long_line = "x" * 300000
-        for xclip in ("exit 1\n", "exit 0\n"):
-            with self.subTest(xclip=xclip):
+        for xclip in ("exit 1\n", "exit 0\n", None):
+            with self.subTest(xclip=xclip or "no program: it cannot be started"):
                 path = self.helper_folder()
-                self.stand_in(path, "xclip", xclip)
+                if xclip is None:
+                    with open(os.path.join(path, "xclip"), "wb") as f:
+                        f.write(b"\0")
+                    os.chmod(os.path.join(path, "xclip"), 0o755)
+                else:
+                    self.stand_in(path, "xclip", xclip)
                 received = os.path.join(path, "received")
                 self.stand_in(path, "xsel", f'exec {shutil.which("cat")} > "{received}"\n')
                 r = self.search([long_line], "/C1", "x", env={"PATH": path})
                 self.assertOutput(r, crlf_lines(long_line))
                 with open(received, "rb") as f:
                     self.assertEqual(f.read(), long_line.encode())
+
+    def test_wayland_takes_the_text_first(self):
+        path = self.helper_folder(failing=("xclip", "xsel"))
+        received = os.path.join(path, "received")
+        self.stand_in(path, "wl-copy", f'echo "$@" > "{received}.args"\n'
+                      f'exec {shutil.which("cat")} > "{received}"\n')
+        r = self.search([ZIP_LINE], "ab", env={"PATH": path, "WAYLAND_DISPLAY": "wayland-0"})
+        self.assertOutput(r, crlf_lines(ZIP_LINE))
+        with open(received, "rb") as f, open(received + ".args", "rb") as args:
+            self.assertEqual((f.read(), args.read()),
+                             (b"1234567", b"--type text/plain;charset=utf-8\n"))
+        self.assertClipboardKept()
 
     def test_helpers_that_hang_are_killed_and_fail(self):
         # As on a frozen display: xclip never reads (the text fills its pipe),

@@ -59,6 +59,23 @@ class Utf8Console(Case):
                 with self.subTest(keywords=keywords, exclude=exclude, data=name):
                     self.assertOutput(self.search(data, *args), expected)
 
+    def test_a_dense_search_of_a_large_file(self):
+        # Past its first 16 MiB the input is read in full-size blocks, and one
+        # block's lines need the conversion's output buffer several times over.
+        copies = 17 * 2**20 // len(SJIS) + 1
+        data = SJIS * copies
+        for args, expected in ((["/V", "zzz"], utf8(data)),
+                               (["府"], utf8(oracle.select(SJIS, ["府"])) * copies)):
+            with self.subTest(args=args):
+                path = self.write("large.csv", data)
+                with open(self.path("out.bin"), "w+b") as out:
+                    r = self.run_program(self.install(), b"/F" + native_path(path).encode(),
+                                         *[a.encode("utf-8") for a in args], env=UTF8_CONSOLE,
+                                         stdout=out)
+                    out.seek(0)
+                    self.assertEqual((r.status, r.err), (0, b""))
+                    self.assertTrue(out.read() == expected)
+
     def test_standard_input_and_quote_mode(self):
         expected = utf8(oracle.select(SJIS, ['"大阪府"', '"北区"']))
         for data in (SJIS, UTF8):
@@ -150,6 +167,7 @@ class Utf8Console(Case):
             ({"LC_ALL": "xx_YY.EUC-JP", "LANG": "C.UTF-8"}, False),
             ({"LANG": "xx_YY.EUC-JP"}, False),
             ({"LANG": "xx_YY", "LC_MESSAGES": "UTF-8"}, False),
+            ({}, False),  # nothing set: the POSIX locale
         ]
         message = "指定した対象ファイルが見つかりません\r\n"
         program = self.install()
