@@ -69,7 +69,7 @@ std::size_t CharLength(std::string_view text, std::size_t i, Encoding encoding) 
 namespace {
 
 // The characters CharLowerBuffA changes in CP932 beyond ASCII, as wine answers
-// for every character (the Windows unit tests compare). It also gives the 398
+// for every character (the Windows unit tests compare). It also gives the 388
 // characters with two codes (the NEC-selected IBM kanji ED40-EEFC, ∵ 879A
 // and 81E6, ...) one code: in UTF-8 each is one character already.
 struct CaseRange {
