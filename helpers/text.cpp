@@ -69,9 +69,9 @@ std::size_t CharLength(std::string_view text, std::size_t i, Encoding encoding) 
 namespace {
 
 // The characters CharLowerBuffA changes in CP932 beyond ASCII, as wine answers
-// for every character (the Windows unit tests compare). It also gives the 388
-// characters with two codes (the NEC-selected IBM kanji ED40-EEFC, ∵ 879A
-// and 81E6, ...) one code: in UTF-8 each is one character already.
+// for every character (the Windows unit tests compare). It also moves 388
+// codes of characters CP932 holds twice (the NEC-selected IBM kanji ED40-EEFC,
+// ∵ 879A, ...) to their other code: in UTF-8 each is one character already.
 struct CaseRange {
   char32_t first, last;  // capitals
   char32_t offset;       // capital + offset: its small letter
