@@ -368,16 +368,17 @@ LineSpan NextCandidateLine(const KeywordSet& set, const char* p, const char* end
   // looked for in both cases, each kept until passed.
   const char want = n.want[n.anchor1];
   const bool bothCases = n.fold[n.anchor1] != 0;
+  const auto other = static_cast<char>(want & ~n.fold[n.anchor1]);
   const auto next = [end](const char* from, char byte) {
     const void* hit = std::memchr(from, byte, end - from);
     return hit == nullptr ? end : static_cast<const char*>(hit);
   };
   const char* lower = next(p, want);
-  const char* upper = bothCases ? next(p, static_cast<char>(want & ~0x20)) : end;
+  const char* upper = bothCases ? next(p, other) : end;
   const char* c = p;
   for (const char* from = p; n.anchored; from = c + 1) {
     if (lower < from) lower = next(from, want);
-    if (bothCases && upper < from) upper = next(from, static_cast<char>(want & ~0x20));
+    if (bothCases && upper < from) upper = next(from, other);
     c = bothCases ? std::min(lower, upper) : lower;
     if (c == end) return {end, end};
     if (!set.exact) break;

@@ -1,5 +1,6 @@
 #include "engine/needle_plan.h"
 
+#include <bit>
 #include <cstdint>
 
 namespace narvo {
@@ -122,17 +123,18 @@ Needle MakeLooseNeedle(const std::vector<ByteSet>& possible, Encoding encoding) 
   for (std::size_t i = 0; i < possible.size(); ++i) {
     const ByteSet& set = possible[i];
     if (set.none()) n.never = true;
+    if (set.none() || set.count() > 2) continue;
+    // One value, or two that differ in one bit as a letter's cases do (or σ CF
+    // 83 and Σ CE A3, in bit 0x01 and then in 0x20): p[i] | fold == want.
+    int low = -1, high = 0;
     for (int c = 0; c < 256; ++c) {
-      if (!set[c]) continue;
-      if (set.count() == 1) {
-        n.want[i] = static_cast<char>(c);
-        weight[i] = frequency[c];
-      } else if (set.count() == 2 && IsLowerLetter(c) && set[c - 0x20]) {
-        n.want[i] = static_cast<char>(c);
-        n.fold[i] = 0x20;
-        weight[i] = frequency[c] + frequency[c - 0x20];
-      }
+      if (set[c]) (low < 0 ? low : high) = c;
     }
+    if (set.count() == 1) high = low;
+    if (set.count() == 2 && !std::has_single_bit(static_cast<unsigned>(low ^ high))) continue;
+    n.want[i] = static_cast<char>(high);
+    n.fold[i] = static_cast<char>(low ^ high);
+    weight[i] = frequency[low] + (low != high ? frequency[high] : 0);
   }
   if (possible.empty()) n.never = true;
   if (n.never) return n;

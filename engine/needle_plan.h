@@ -14,8 +14,8 @@ namespace narvo {
 
 // A keyword in the form the buffer scans compare bytes with.
 struct Needle {
-  std::string want;         // the lower-cased keyword's bytes
-  std::string fold;         // per byte 0x20 where a letter matches either case, else 0
+  std::string want;  // the lower-cased keyword's bytes
+  std::string fold;  // per byte the bit a match may lack (0x20: a letter in either case), else 0
   std::size_t anchor1 = 0;  // offsets of the keyword's two rarest bytes
   std::size_t anchor2 = 0;
   double frequency = 1.0;  // how often the two anchors may meet in a line, for choosing
@@ -32,8 +32,8 @@ Needle MakeNeedle(std::string_view lowerTerm, Encoding encoding);
 
 // A needle that only narrows the search, for lower-casing beyond ASCII: possible
 // holds, per offset, every byte an occurrence may have there. The anchors are
-// offsets whose set the scans can test (one value, or one letter in either
-// case); NeedleAt means nothing for it.
+// offsets whose set the scans can test (one value, or two that differ in one
+// bit, as a letter's cases do); NeedleAt means nothing for it.
 Needle MakeLooseNeedle(const std::vector<ByteSet>& possible, Encoding encoding);
 
 // True when the needle's bytes stand at p (p has at least want.size() bytes).

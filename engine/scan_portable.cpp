@@ -98,7 +98,7 @@ inline const char* Find(const char* from, const char* to, char byte) {
 const char* CandidateEitherCase(const Needle& n, const char* p, const char* stop) {
   const std::size_t at = n.anchor1;
   const char lower = n.want[at];
-  const char upper = static_cast<char>(lower & ~0x20);
+  const char upper = static_cast<char>(lower & ~n.fold[at]);
   std::size_t window = 256;
   while (p < stop) {
     const char* const windowEnd = p + std::min(window, static_cast<std::size_t>(stop - p));

@@ -36,10 +36,10 @@ void CheckUtf8(Utf8Check* check, std::string_view piece);
 bool IsCompleteUtf8(const Utf8Check& check);
 
 // True when the checked line with an input's first byte >= 0x80 makes its data
-// UTF-8: valid UTF-8, and where strict, holding a character of three bytes or
-// more. The native mode is strict: a line of half-width katakana alone (C2-DF
-// before A1-BF) can be valid UTF-8 by chance, Japanese text in UTF-8 hardly
-// ever lacks kana or kanji, and so no Shift-JIS file it always read changes.
+// UTF-8: valid UTF-8, and where strict (the native mode) holding a character
+// of three bytes or more. A line of half-width katakana alone (C2-DF before
+// A1-BF) can be valid UTF-8 by chance, while Japanese text in UTF-8 holds kana
+// or kanji: so the native mode takes no Shift-JIS file of Japanese for UTF-8.
 bool TakesUtf8(const Utf8Check& check, bool strict);
 
 // keyword (UTF-8, as typed) in CP932; false when it is no UTF-8 or CP932

@@ -111,12 +111,12 @@ std::string LowerCase(std::string_view text, Encoding encoding, bool cp932Letter
 // replaced by the capital; the same length.
 std::string UpperCp932Letters(std::string_view text);
 
-// True when a keyword (lower-cased with those letters) is found only in lines
-// lower-cased so: it holds a small letter one of the capitals folds to, or is
-// no UTF-8. Any other occurs in a lower-cased line where it occurs with ASCII
-// letters folded: a capital and its small letter have one length (the same
-// bytes start characters), and a whole capital inside an occurrence would be
-// one in the keyword, one cut by the occurrence's end a keyword cut short.
+// True when a keyword (lower-cased with those letters) may occur in a line
+// lower-cased so where the line with ASCII letters folded does not hold it: it
+// holds a small letter one of the capitals folds to, or is no UTF-8. A valid
+// keyword without one occurs in both at the same places: a capital and its
+// small letter have the same length (the same bytes start characters), and one
+// within an occurrence would stand whole in the keyword or cut it short.
 bool FoldsOnlyAsCp932Letters(std::string_view lowerKeyword);
 
 // 1-based byte position of the first occurrence of needle in haystack that

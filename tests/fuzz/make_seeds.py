@@ -53,6 +53,16 @@ def main():
         seeds["searcher"].append(bytes([flags, n, n * 7, 3]) + b"".join(t + b"\n" for t in terms)
                                  + b"\n" + body)
 
+    # The native mode deciding: CP932 keywords on the UTF-8 copy, one with a
+    # byte-order mark, and Shift-JIS whose first line is UTF-8 by chance.
+    for n, (flags, terms, body) in enumerate((
+            (0, [osaka, kita], b"\r\n".join(utf8[:20])),
+            (1, [osaka, "Ａσ".encode("cp932")], b"\xef\xbb\xbf" + b"\r\n".join(utf8[:20])),
+            (0, ["ア".encode("cp932")], b"\xc3\xb1\r\n" + b"\r\n".join(sjis[:20])))):
+        seeds["searcher"].append(bytes([flags, 0x80 | n * 3, n, 5])
+                                 + b"".join(t + b"\n" for t in terms) + b"\n" + body)
+    seeds["clipboard_field"].append(b"\x01\x01\xef\xbb\xbf" + utf8[0])
+
     for line in sjis[:10] + utf8[:10]:
         seeds["encoding"].append(line)
     seeds["encoding"] += [b"\xef\xbb\xbf" + sjis[3], "大阪"[:1].encode()[:2], b"\xed\xa0\x80",
