@@ -144,12 +144,4 @@ Needle MakeLooseNeedle(const std::vector<ByteSet>& possible, Encoding encoding) 
   return n;
 }
 
-bool NeedleAt(const Needle& needle, const char* p) {
-  const std::size_t size = needle.want.size();
-  for (std::size_t k = 0; k < size; ++k) {
-    if (static_cast<char>(p[k] | needle.fold[k]) != needle.want[k]) return false;
-  }
-  return true;
-}
-
 }  // namespace narvo

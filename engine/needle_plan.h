@@ -37,7 +37,13 @@ Needle MakeNeedle(std::string_view lowerTerm, Encoding encoding);
 Needle MakeLooseNeedle(const std::vector<ByteSet>& possible, Encoding encoding);
 
 // True when the needle's bytes stand at p (p has at least want.size() bytes).
-bool NeedleAt(const Needle& needle, const char* p);
+inline bool NeedleAt(const Needle& needle, const char* p) {
+  const std::size_t size = needle.want.size();
+  for (std::size_t k = 0; k < size; ++k) {
+    if (static_cast<char>(p[k] | needle.fold[k]) != needle.want[k]) return false;
+  }
+  return true;
+}
 
 // True when the byte at p + anchor k matches the needle's byte at offset k.
 inline bool AnchorAt(const Needle& n, const char* p, std::size_t k) {
