@@ -18,11 +18,28 @@ struct BlockScan {
 
 // Where the LFs of a block are, as the block scan saw them: bit i % 64 of
 // bits[i / 64] is set when base[i] is an LF. Known from base up to the block's
-// irregular byte.
+// irregular byte. Where lines are searched for one keyword, also where it may
+// start, the same way, before candidatesEnd.
 struct LineEnds {
   const char* base = nullptr;
   std::vector<std::uint64_t> bits;
+  std::vector<std::uint64_t> candidates;
+  const char* candidatesEnd = nullptr;  // nullptr: not marked
 };
+
+// The first marked candidate in [at, end), end <= candidatesEnd; end when none.
+inline const char* NextMarkedCandidate(const LineEnds& lineEnds, const char* at, const char* end) {
+  const auto offset = static_cast<std::size_t>(at - lineEnds.base);
+  const std::size_t last = static_cast<std::size_t>(end - lineEnds.base) / 64;
+  std::size_t word = offset / 64;
+  std::uint64_t m = lineEnds.candidates[word] & (~std::uint64_t{0} << (offset % 64));
+  while (m == 0) {
+    if (word >= last) return end;
+    m = lineEnds.candidates[++word];
+  }
+  const char* c = lineEnds.base + word * 64 + std::countr_zero(m);
+  return c < end ? c : end;
+}
 
 // The start of the line holding at, from the LFs of the block at and floor are
 // in; floor is a line start at or before at.

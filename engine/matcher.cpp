@@ -393,6 +393,11 @@ LineSpan NextCandidateLine(const KeywordSet& set, const char* p, const char* end
   return {lf == nullptr ? p : lf + 1, static_cast<const char*>(std::memchr(c, '\n', end - c)) + 1};
 }
 
+void MarkKeywordCandidates(const KeywordSet& set, const char* end, LineEnds* lineEnds) {
+  if (set.matcher.excludeMode || set.needles.empty()) return;
+  MarkCandidates(*set.kernels, set.needles[set.primary], end, lineEnds);
+}
+
 LineSpan NextLineWithKeywords(const KeywordSet& set, const LineEnds& lineEnds, const char* p,
                               const char* end) {
   // Include mode follows the candidates of the rarest keyword, exclude mode
@@ -404,7 +409,9 @@ LineSpan NextLineWithKeywords(const KeywordSet& set, const LineEnds& lineEnds, c
   std::size_t failures = 0;  // candidates that failed since the last line decided
   while (p < end) {
     const char* c = exclude ? NextCandidateOfAny(*set.kernels, set.findable, p, end)
-                            : NextCandidate(*set.kernels, set.needles[set.primary], p, end);
+                    : lineEnds.candidatesEnd
+                        ? NextMarkedCandidate(lineEnds, p, end)
+                        : NextCandidate(*set.kernels, set.needles[set.primary], p, end);
     if (c == end) break;
     // Where candidates kept failing, the line is decided as a whole.
     const bool byLine = !set.exact || failures == kFailuresBeforeLinear;

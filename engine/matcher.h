@@ -65,6 +65,11 @@ struct LineSpan {
   const char* end;
 };
 
+// Include mode: marks in lineEnds, the block scan's, where the keyword the
+// search follows may start, from the block's start up to end (whole clean
+// lines), for NextLineWithKeywords to take in [p, end) of that block.
+void MarkKeywordCandidates(const KeywordSet& set, const char* end, LineEnds* lineEnds);
+
 // The first line of [p, end) that holds what set looks for: every keyword
 // (include mode) or any (exclude mode), on character boundaries; {end, end}
 // when none. [p, end) is whole lines, each ending in LF, free of the bytes the

@@ -1,5 +1,6 @@
 #include "engine/prefilter.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace narvo {
@@ -38,6 +39,29 @@ const char* NextCandidateOfAny(const ScanKernels& kernels, const std::vector<Nee
   return end;
 }
 
+void MarkCandidates(const ScanKernels& kernels, const Needle& needle, const char* end,
+                    LineEnds* lineEnds) {
+  const char* const begin = lineEnds->base;
+  const std::size_t words = static_cast<std::size_t>(end - begin) / 64 + 1;
+  if (lineEnds->candidates.size() < words) lineEnds->candidates.resize(words);
+  std::uint64_t* const bits = lineEnds->candidates.data();
+  lineEnds->candidatesEnd = end;
+  const auto size = static_cast<std::ptrdiff_t>(needle.want.size());
+  if (needle.never || end - begin < size) {
+    std::fill(bits, bits + words, std::uint64_t{0});
+  } else if (!needle.anchored) {
+    // Every position where it fits.
+    const auto fits = static_cast<std::size_t>(end - begin - size + 1);
+    std::fill(bits, bits + words, ~std::uint64_t{0});
+    bits[fits / 64] &= (std::uint64_t{1} << (fits % 64)) - 1;
+    std::fill(bits + fits / 64 + 1, bits + words, std::uint64_t{0});
+  } else {
+    const char* const stop = end - size + 1;
+    kernels.candidateBits(needle, begin, stop, bits);
+    std::fill(bits + (stop - begin) / 64 + 1, bits + words, std::uint64_t{0});
+  }
+}
+
 const char* LastLf(const ScanKernels& kernels, const char* begin, const char* end) {
   return kernels.lastLf(begin, end);
 }
@@ -49,6 +73,7 @@ const char* LastLf(const char* begin, const char* end) {
 BlockScan ScanBlock(const ScanKernels& kernels, const char* begin, const char* end,
                     LineEnds* lineEnds) {
   lineEnds->base = begin;
+  lineEnds->candidatesEnd = nullptr;
   const std::size_t words = static_cast<std::size_t>(end - begin) / 64 + 1;
   if (lineEnds->bits.size() < words) lineEnds->bits.resize(words);
   if (begin == end) return {end, false};

@@ -22,6 +22,11 @@ const char* NextCandidate(const ScanKernels& kernels, const Needle& needle, cons
 const char* NextCandidateOfAny(const ScanKernels& kernels, const std::vector<Needle>& needles,
                                const char* begin, const char* end);
 
+// Marks in lineEnds, the block scan's, every c from its base up to end where
+// the needle's anchors match and it fits before end.
+void MarkCandidates(const ScanKernels& kernels, const Needle& needle, const char* end,
+                    LineEnds* lineEnds);
+
 // The last LF in [begin, end), or nullptr when there is none.
 const char* LastLf(const ScanKernels& kernels, const char* begin, const char* end);
 const char* LastLf(const char* begin, const char* end);

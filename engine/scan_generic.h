@@ -98,6 +98,26 @@ const char* Candidate(const Needle& n, const char* p, const char* stop) {
   return CandidateScalar(n, p, stop);
 }
 
+// Bit i % 64 of bits[i / 64] set when the anchors match at c = begin + i,
+// for every c in [begin, stop) (the needle fits at each); the words up to
+// (stop - begin) / 64 are written.
+template <typename V>
+void CandidateBits(const Needle& n, const char* begin, const char* stop, std::uint64_t* bits) {
+  const Anchors<V> a = LoadAnchors<V>(n);
+  const char* q = begin;
+  for (; stop - q >= 64; q += 64) {
+    std::uint64_t m = 0;
+    for (std::size_t k = 0; k < 64; k += V::kWidth)
+      m |= AnchorBits(a, q + k) << k;
+    *bits++ = m;
+  }
+  std::uint64_t m = 0;
+  for (const char* c = q; c < stop; ++c) {
+    if (AnchorsAt(n, c)) m |= std::uint64_t{1} << (c - q);
+  }
+  *bits = m;
+}
+
 // The needles whose anchors stay in registers; with more, each round spreads them anew.
 constexpr std::size_t kMostNeedlesHeld = 8;
 
@@ -241,5 +261,5 @@ BlockScan ScanBlock(const char* begin, const char* end, std::uint64_t* bits) {
 // The table of a level's scans.
 template <typename V>
 constexpr ScanKernels KernelsOf(ScanLevel level) {
-  return {level, Candidate<V>, CandidateOfAny<V>, LastLf<V>, ScanBlock<V>};
+  return {level, Candidate<V>, CandidateBits<V>, CandidateOfAny<V>, LastLf<V>, ScanBlock<V>};
 }

@@ -21,6 +21,10 @@ struct ScanKernels {
   // The first c in [p, stop) where the needle's anchors match (it fits at
   // every such c); stop when there is none.
   const char* (*candidate)(const Needle& needle, const char* p, const char* stop);
+  // The same for every c in [begin, stop) at once, as bits: bit i % 64 of
+  // bits[i / 64] for c = begin + i; writes (stop - begin) / 64 + 1 words.
+  void (*candidateBits)(const Needle& needle, const char* begin, const char* stop,
+                        std::uint64_t* bits);
   // The same for several needles (each fits at every c before stop), as far as
   // whole vectors go: the first candidate, else where the look ended (at most stop).
   const char* (*candidateOfAny)(const std::vector<Needle>& needles, const char* p,

@@ -137,8 +137,11 @@ const char* LastLfWords(const char* begin, const char* end) {
 
 }  // namespace
 
-constinit const ScanKernels kPortableKernels = {ScanLevel::Portable, portable::CandidateWords,
+constinit const ScanKernels kPortableKernels = {ScanLevel::Portable,
+                                                portable::CandidateWords,
+                                                portable::CandidateBits<portable::Word>,
                                                 portable::CandidateOfAny<portable::Word>,
-                                                portable::LastLfWords, portable::ScanBlockWords};
+                                                portable::LastLfWords,
+                                                portable::ScanBlockWords};
 
 }  // namespace narvo

@@ -33,6 +33,11 @@ struct Search {
   KeywordSet keys;
   Printer printer;
   LineEnds lineEnds;  // of the block being searched
+  // Lines selected so far, and whether the last block selected many for its
+  // size: then the next block's candidates are marked all at once, which pays
+  // where most lines hit and costs a pass where few do.
+  std::size_t selected = 0;
+  bool dense = false;
   SearchOutcome outcome;
   // The last selected line, while it is still in the buffer: the last line of
   // [lastBegin, lastEnd), or, with lastIsText, that text itself.
@@ -60,6 +65,7 @@ void TakeDecision(Search* s) {
 void Select(Search* s, const char* begin, const char* end, bool bareLf) {
   if (begin == end) return;
   PrintLines(&s->printer, begin, end, bareLf);
+  ++s->selected;
   s->lastBegin = begin;
   s->lastEnd = end;
   s->lastIsText = false;
@@ -192,13 +198,19 @@ void SearchRegion(Search* s, char* p, char* const regionEnd) {
       if (p == end) continue;
     }
     const BlockScan scan = ScanBlock(*s->setup->kernels, p, end, &s->lineEnds);
-    if (scan.irregular == end) {
-      SearchCleanLines(s, p, end, scan.bareLf);
+    // The clean lines end at the end, or where the line with the irregular byte begins.
+    char* lineBegin =
+        scan.irregular == end ? end : p + (LineStartBefore(s->lineEnds, p, scan.irregular) - p);
+    if (s->dense) MarkKeywordCandidates(s->keys, lineBegin, &s->lineEnds);
+    const std::size_t selectedBefore = s->selected;
+    SearchCleanLines(s, p, lineBegin, scan.bareLf);
+    constexpr std::ptrdiff_t kDenseBytesPerLine = 1024;  // a selected line a KiB or more
+    s->dense = static_cast<std::ptrdiff_t>(s->selected - selectedBefore) * kDenseBytesPerLine >=
+               lineBegin - p;
+    if (lineBegin == end) {
       p = end;
       continue;
     }
-    char* lineBegin = p + (LineStartBefore(s->lineEnds, p, scan.irregular) - p);
-    SearchCleanLines(s, p, lineBegin, scan.bareLf);
     char* lineEnd = static_cast<char*>(std::memchr(lineBegin, '\n', end - lineBegin)) + 1;
     SearchIrregularLine(s, lineBegin, lineEnd);
     p = lineEnd;
