@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "helpers/encoding.h"
@@ -32,8 +32,12 @@ constexpr std::size_t kLargeSize = 1 << 18;
 // Bytes written but not yet handed to the system: in pending, or once a run
 // writes much, in large[begin, end).
 std::string pending;
+constexpr std::align_val_t kPage{4096};
+struct FreePage {
+  void operator()(char* bytes) const { ::operator delete(bytes, kPage); }
+};
 struct Large {
-  std::unique_ptr<char, decltype(&std::free)> bytes{nullptr, &std::free};
+  std::unique_ptr<char, FreePage> bytes;
   std::size_t begin = 0, end = 0;
 } large;
 std::uint64_t handed = 0;  // bytes handed to the system so far
@@ -82,9 +86,7 @@ void WritePieces(std::span<const std::string_view> pieces) {
   }
   if (ConsoleEncoding() != Encoding::Utf8) {
     FlushOutput();
-    void* bytes = std::aligned_alloc(4096, kLargeSize);
-    if (bytes == nullptr) FailOutOfMemory();
-    large.bytes.reset(static_cast<char*>(bytes));
+    large.bytes.reset(static_cast<char*>(::operator new(kLargeSize, kPage)));
     large.begin = large.end = handed % kLargeSize;
     GatherLarge(pieces);
     return;
