@@ -359,8 +359,19 @@ LineSpan NextLineByAutomaton(const KeywordSet& set, const LineEnds& lineEnds, co
 
 }  // namespace
 
+// The line that holds c, of the lines [p, end).
+LineSpan LineAround(const KeywordSet& set, const char* p, const char* c, const char* end) {
+  const char* lf = LastLf(*set.kernels, p, c);
+  return {lf == nullptr ? p : lf + 1, static_cast<const char*>(std::memchr(c, '\n', end - c)) + 1};
+}
+
 LineSpan NextCandidateLine(const KeywordSet& set, const char* p, const char* end) {
   const Needle& n = set.needles[set.primary];
+  if (set.kernels->candidateOrSpecial != nullptr) {
+    // A keyword that is never found still leaves the lines whose bytes say more.
+    const char* c = n.anchored ? set.kernels->candidateOrSpecial(n, p, end) : p;
+    return c == end ? LineSpan{end, end} : LineAround(set, p, c, end);
+  }
   if (n.never) return {end, end};
   const auto size = static_cast<std::ptrdiff_t>(n.want.size());
   // One byte of the keyword, not two at their distance: a lone CR that the
@@ -389,8 +400,7 @@ LineSpan NextCandidateLine(const KeywordSet& set, const char* p, const char* end
     const char* near = std::max(p, c - size);
     if (std::memchr(near, kCr, std::min(end, c + size) - near) != nullptr) break;
   }
-  const char* lf = LastLf(*set.kernels, p, c);
-  return {lf == nullptr ? p : lf + 1, static_cast<const char*>(std::memchr(c, '\n', end - c)) + 1};
+  return LineAround(set, p, c, end);
 }
 
 void MarkKeywordCandidates(const KeywordSet& set, const char* end, LineEnds* lineEnds) {

@@ -79,7 +79,9 @@ LineSpan NextLineWithKeywords(const KeywordSet& set, const LineEnds& lineEnds, c
 
 // Include mode without LF bits: the first line of [p, end) (whole lines, each
 // ending in LF) where the rarest keyword may start, its bounds found by looking
-// back and ahead from there; {end, end} when none.
+// back and ahead from there; {end, end} when none. Where the level has the
+// kernel for it, also the first line with a lone CR or an end mark; at the
+// portable level [p, end) must hold no end mark.
 LineSpan NextCandidateLine(const KeywordSet& set, const char* p, const char* end);
 
 // True when the text of one line (no line end, NULs allowed) holds what set

@@ -29,6 +29,16 @@ inline const char* CandidateScalar(const Needle& n, const char* p, const char* s
   return stop;
 }
 
+// The same one byte at a time: what the vector rounds leave.
+inline const char* CandidateOrSpecialScalar(const Needle& n, const char* p, const char* end) {
+  const auto fits = static_cast<std::ptrdiff_t>(n.want.size());
+  for (; p < end; ++p) {
+    if (*p == kEndMark || (*p == kCr && (end - p == 1 || p[1] != '\n'))) return p;
+    if (end - p >= fits && AnchorsAt(n, p)) return p;
+  }
+  return end;
+}
+
 // An LF without its CR.
 inline bool BareLf(const char* begin, const char* p) {
   return *p == '\n' && IsBareLf(begin, p);
@@ -72,11 +82,16 @@ inline Anchors<V> LoadAnchors(const Needle& n) {
           n.anchor2};
 }
 
-// Bit i set when the anchors match for a needle starting at q + i.
+// Where the anchors match for a needle starting at q + i, and as bits.
+template <typename V>
+inline typename V::Cmp AnchorsMatch(const Anchors<V>& a, const char* q) {
+  return V::And(V::Eq(V::Or(V::Load(q + a.offset1), a.fold1), a.want1),
+                V::Eq(V::Or(V::Load(q + a.offset2), a.fold2), a.want2));
+}
+
 template <typename V>
 inline std::uint64_t AnchorBits(const Anchors<V>& a, const char* q) {
-  return V::Bits(V::And(V::Eq(V::Or(V::Load(q + a.offset1), a.fold1), a.want1),
-                        V::Eq(V::Or(V::Load(q + a.offset2), a.fold2), a.want2)));
+  return V::Bits(AnchorsMatch(a, q));
 }
 
 template <typename V>
@@ -96,6 +111,35 @@ const char* Candidate(const Needle& n, const char* p, const char* stop) {
     p += w;
   }
   return CandidateScalar(n, p, stop);
+}
+
+// Where a candidate starts at q + i, or a CR without an LF after it stands
+// there, or an end mark.
+template <typename V>
+inline typename V::Cmp CandidateOrSpecialAt(const Anchors<V>& a, const char* q) {
+  const typename V::Vec v = V::Load(q);
+  const typename V::Cmp cr = V::Eq(v, V::Splat(kCr));
+  const typename V::Cmp loneCr = V::And(cr, V::Differ(cr, V::Eq(V::Load(q + 1), V::Splat('\n'))));
+  return V::Either(V::Either(AnchorsMatch(a, q), loneCr), V::Eq(v, V::Splat(kEndMark)));
+}
+
+template <typename V>
+const char* CandidateOrSpecial(const Needle& n, const char* p, const char* end) {
+  constexpr std::ptrdiff_t w = V::kWidth;
+  const Anchors<V> a = LoadAnchors<V>(n);
+  // The loads reach the needle's last byte, and the byte after a CR.
+  const auto size = static_cast<std::ptrdiff_t>(n.want.size());
+  const std::ptrdiff_t reach = std::max<std::ptrdiff_t>(size, 2) - 1;
+  while (end - p >= 2 * w + reach) {
+    const typename V::Cmp m0 = CandidateOrSpecialAt(a, p);
+    const typename V::Cmp m1 = CandidateOrSpecialAt(a, p + w);
+    if (!V::None(V::Either(m0, m1))) {
+      return V::None(m0) ? p + w + std::countr_zero(V::Bits(m1))
+                         : p + std::countr_zero(V::Bits(m0));
+    }
+    p += 2 * w;
+  }
+  return CandidateOrSpecialScalar(n, p, end);
 }
 
 // Bit i % 64 of bits[i / 64] set when the anchors match at c = begin + i,
@@ -261,5 +305,6 @@ BlockScan ScanBlock(const char* begin, const char* end, std::uint64_t* bits) {
 // The table of a level's scans.
 template <typename V>
 constexpr ScanKernels KernelsOf(ScanLevel level) {
-  return {level, Candidate<V>, CandidateBits<V>, CandidateOfAny<V>, LastLf<V>, ScanBlock<V>};
+  return {level,     Candidate<V>, CandidateOrSpecial<V>, CandidateBits<V>, CandidateOfAny<V>,
+          LastLf<V>, ScanBlock<V>};
 }

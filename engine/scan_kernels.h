@@ -21,6 +21,12 @@ struct ScanKernels {
   // The first c in [p, stop) where the needle's anchors match (it fits at
   // every such c); stop when there is none.
   const char* (*candidate)(const Needle& needle, const char* p, const char* stop);
+  // The first c in [p, end) where the needle's anchors match and it fits, or
+  // where a byte stands that makes a line's text differ from its bytes: a CR
+  // without an LF after it (the line reader drops it, and an occurrence may
+  // stand around it) or an end mark; end when there is none. nullptr at the
+  // portable level, where memchr on the rarest byte is faster.
+  const char* (*candidateOrSpecial)(const Needle& needle, const char* p, const char* end);
   // The same for every c in [begin, stop) at once, as bits: bit i % 64 of
   // bits[i / 64] for c = begin + i; writes (stop - begin) / 64 + 1 words.
   void (*candidateBits)(const Needle& needle, const char* begin, const char* stop,

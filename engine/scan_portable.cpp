@@ -139,6 +139,7 @@ const char* LastLfWords(const char* begin, const char* end) {
 
 constinit const ScanKernels kPortableKernels = {ScanLevel::Portable,
                                                 portable::CandidateWords,
+                                                nullptr,
                                                 portable::CandidateBits<portable::Word>,
                                                 portable::CandidateOfAny<portable::Word>,
                                                 portable::LastLfWords,

@@ -151,19 +151,21 @@ void SearchOneLine(Search* s, char* begin, char* end) {
   }
 }
 
-// Include mode at the portable level, where looking at every byte for the
-// bytes the line reader treats specially costs more than the keyword's own
-// search (memchr): the keyword's candidates first, and only their lines looked
-// at. [p, end) are whole lines. It stops where candidate lines come close
-// together, for the block scan is cheaper there, and at the line that holds an
-// end mark; returns where it stopped.
+// Include mode where few lines hold the keyword: its candidates first, and only
+// their lines looked at, instead of every byte for the bytes the line reader
+// treats specially. [p, end) are whole lines. The vector levels' candidates
+// include the lines that hold those bytes where they matter (a lone CR, an end
+// mark); memchr at the portable level finds only the keyword's rarest byte, and
+// the lines stop before the first end mark. It stops where candidate lines come
+// close together, for the block scan is cheaper there; returns where it stopped.
 char* SearchCandidateLines(Search* s, char* p, char* const end) {
   constexpr std::ptrdiff_t kBytesPerCandidateLine = 2048;  // fewer: the block scan pays
-  const char* mark = FindEndMark(p, end);
+  const bool seesSpecial = s->setup->kernels->candidateOrSpecial != nullptr;
+  const char* mark = seesSpecial ? nullptr : FindEndMark(p, end);
   const char* lastLf = mark == nullptr ? nullptr : LastLf(*s->setup->kernels, p, mark);
   char* const stop = mark == nullptr ? end : lastLf == nullptr ? p : p + (lastLf + 1 - p);
   char* const from = p;
-  for (std::ptrdiff_t lines = 1; p < stop; ++lines) {
+  for (std::ptrdiff_t lines = 1; p < stop && !s->inputEnded; ++lines) {
     const LineSpan line = NextCandidateLine(s->keys, p, stop);
     char* lineBegin = p + (line.begin - p);
     if (lineBegin == stop) return stop;
@@ -172,13 +174,12 @@ char* SearchCandidateLines(Search* s, char* p, char* const end) {
     SearchOneLine(s, lineBegin, lineEnd);
     p = lineEnd;
   }
-  return stop;
+  return p;
 }
 
 // The lines [p, end): it starts at a line start and ends after an LF.
 void SearchRegion(Search* s, char* p, char* const regionEnd) {
-  const bool candidatesFirst =
-      s->setup->kernels->level == ScanLevel::Portable && !s->setup->excludeMode;
+  const bool candidatesFirst = !s->setup->excludeMode;
   while (p < regionEnd && !s->inputEnded) {
     // In pieces of whole lines of at most longLine bytes; a longer line alone.
     char* end = regionEnd;
@@ -195,7 +196,7 @@ void SearchRegion(Search* s, char* p, char* const regionEnd) {
     }
     if (candidatesFirst) {
       p = SearchCandidateLines(s, p, end);
-      if (p == end) continue;
+      if (p == end || s->inputEnded) continue;
     }
     const BlockScan scan = ScanBlock(*s->setup->kernels, p, end, &s->lineEnds);
     // The clean lines end at the end, or where the line with the irregular byte begins.

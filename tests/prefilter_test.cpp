@@ -49,6 +49,38 @@ TEST(ScanBlock, FindsTheFirstByteTheLineReaderTreatsSpecially) {
   });
 }
 
+// The vector levels' look for the lines a sparse search must see: a candidate
+// (the needle whole before the end), a lone CR or an end mark, whichever is first.
+TEST(CandidateOrSpecial, StopsAtTheFirstCandidateLoneCrOrEndMark) {
+  AtEveryLevel([](const ScanKernels& kernels) {
+    if (kernels.candidateOrSpecial == nullptr) return;  // the portable level looks by memchr
+    const Needle absent = MakeNeedle("zq", Encoding::ShiftJis);
+    const Needle osaka = MakeNeedle("\x91\xe5\x8d\xe3", Encoding::ShiftJis);
+    const auto find = [&kernels](const Needle& n, const std::string& text) {
+      return static_cast<std::size_t>(
+          kernels.candidateOrSpecial(n, text.data(), text.data() + text.size()) - text.data());
+    };
+    const std::string clean = Lines();
+    EXPECT_EQ(find(absent, clean), clean.size());
+    EXPECT_EQ(find(osaka, clean), clean.find("\x91\xe5"));
+    for (const char* odd : {"\x1a", "\r"}) {
+      for (std::size_t at = 0; at < clean.size(); ++at) {
+        if (clean[at] == '\n') continue;
+        std::string text = clean;
+        text.insert(at, odd);
+        ASSERT_EQ(find(absent, text), at) << int(odd[0]);
+      }
+    }
+    // Alone in plain bytes, at every offset up to the end, and cut short there.
+    for (std::size_t at = 0; at <= 140; ++at) {
+      const std::string text = std::string(at, 'x') + "\x91\xe5\x8d\xe3";
+      ASSERT_EQ(find(osaka, text + std::string(140 - at, 'x')), at);
+      ASSERT_EQ(find(osaka, text), at);
+      ASSERT_EQ(find(osaka, text.substr(0, text.size() - 1)), text.size() - 1);
+    }
+  });
+}
+
 TEST(ScanBlock, TellsWhetherAnLfLacksItsCr) {
   AtEveryLevel([](const ScanKernels& kernels) {
     const std::string clean = Lines();
