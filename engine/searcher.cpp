@@ -34,8 +34,9 @@ struct Search {
   Printer printer;
   LineEnds lineEnds;  // of the block being searched
   // Lines selected so far, and whether the last block selected many for its
-  // size: then the next block's candidates are marked all at once, which pays
-  // where most lines hit and costs a pass where few do.
+  // size: then the block scan takes the next block whole and marks its
+  // candidates all at once, which pays where most lines hit and costs a pass
+  // where few do.
   std::size_t selected = 0;
   bool dense = false;
   SearchOutcome outcome;
@@ -194,7 +195,7 @@ void SearchRegion(Search* s, char* p, char* const regionEnd) {
       }
       end = p + (lf + 1 - p);
     }
-    if (candidatesFirst) {
+    if (candidatesFirst && !s->dense) {
       p = SearchCandidateLines(s, p, end);
       if (p == end || s->inputEnded) continue;
     }
