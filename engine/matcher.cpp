@@ -357,18 +357,19 @@ LineSpan NextLineByAutomaton(const KeywordSet& set, const LineEnds& lineEnds, co
   return {end, end};
 }
 
-}  // namespace
-
 // The line that holds c, of the lines [p, end).
 LineSpan LineAround(const KeywordSet& set, const char* p, const char* c, const char* end) {
   const char* lf = LastLf(*set.kernels, p, c);
   return {lf == nullptr ? p : lf + 1, static_cast<const char*>(std::memchr(c, '\n', end - c)) + 1};
 }
 
+}  // namespace
+
 LineSpan NextCandidateLine(const KeywordSet& set, const char* p, const char* end) {
   const Needle& n = set.needles[set.primary];
   if (set.kernels->candidateOrSpecial != nullptr) {
-    // A keyword that is never found still leaves the lines whose bytes say more.
+    // Also for a keyword that is never found: the lines with a lone CR or an
+    // end mark must still be seen.
     const char* c = n.anchored ? set.kernels->candidateOrSpecial(n, p, end) : p;
     return c == end ? LineSpan{end, end} : LineAround(set, p, c, end);
   }
