@@ -33,7 +33,7 @@ inline const char* CandidateScalar(const Needle& n, const char* p, const char* s
 inline const char* CandidateOrSpecialScalar(const Needle& n, const char* p, const char* end) {
   const auto fits = static_cast<std::ptrdiff_t>(n.want.size());
   for (; p < end; ++p) {
-    if (*p == kEndMark || (*p == kCr && (end - p == 1 || p[1] != '\n'))) return p;
+    if (*p != kNul && IsIrregularByte(p, end)) return p;  // a NUL changes no candidate
     if (end - p >= fits && AnchorsAt(n, p)) return p;
   }
   return end;
